@@ -1,0 +1,20 @@
+# GoogleTest from the Debian sources, built with this project's compiler and
+# sanitizers so that host, ThreadSanitizer and Windows builds all link the same way.
+set(VELMORA_GTEST_SOURCE "/usr/src/googletest" CACHE PATH "GoogleTest source tree")
+if(NOT EXISTS "${VELMORA_GTEST_SOURCE}/CMakeLists.txt")
+  message(FATAL_ERROR "GoogleTest sources not found at ${VELMORA_GTEST_SOURCE} (Debian package googletest)")
+endif()
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+# GoogleTest's own sources are not held to our warning flags.
+set(_velmora_saved_options "${CMAKE_CXX_FLAGS}")
+add_subdirectory("${VELMORA_GTEST_SOURCE}" "${CMAKE_BINARY_DIR}/googletest" EXCLUDE_FROM_ALL SYSTEM)
+foreach(t gtest gtest_main gmock gmock_main)
+  if(TARGET ${t})
+    target_compile_options(${t} PRIVATE -Wno-error)
+  endif()
+endforeach()
+add_library(velmora_gtest_main INTERFACE)
+target_link_libraries(velmora_gtest_main INTERFACE gmock gtest_main)

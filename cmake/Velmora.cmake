@@ -1,0 +1,39 @@
+# Project-wide compiler settings and the helper that registers a test executable.
+
+add_compile_options(-Wall -Wextra -Werror)
+if(WIN32)
+  # Windows 7 API level; Unicode off so the A functions stay the default names.
+  add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX WIN32_LEAN_AND_MEAN)
+  add_link_options(-static -static-libgcc -static-libstdc++)
+endif()
+
+set(VELMORA_TEST_RESULTS "${CMAKE_BINARY_DIR}/test-results")
+
+# velmora_add_test(name SOURCES ... [LIBS ...] [THREADS] [WINDOWS_ONLY] [HOST_ONLY])
+# One ctest test per executable; each writes a GoogleTest XML report that
+# scripts/test sums up. THREADS marks tests that the ThreadSanitizer build runs.
+function(velmora_add_test name)
+  cmake_parse_arguments(T "THREADS;WINDOWS_ONLY;HOST_ONLY" "" "SOURCES;LIBS" ${ARGN})
+  if(T_WINDOWS_ONLY AND NOT WIN32)
+    return()
+  endif()
+  if(T_HOST_ONLY AND WIN32)
+    return()
+  endif()
+  if(VELMORA_THREAD_TESTS_ONLY AND NOT T_THREADS)
+    return()
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} velmora_gtest_main Threads::Threads)
+  add_test(NAME ${name}
+           COMMAND ${name} --gtest_output=xml:${VELMORA_TEST_RESULTS}/${name}.xml)
+  set(labels unit)
+  if(T_THREADS)
+    list(APPEND labels threads)
+  endif()
+  set_tests_properties(${name} PROPERTIES LABELS "${labels}" TIMEOUT 600)
+  if(WIN32)
+    # Every Windows test of this build shares one prefix inside the build tree.
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix")
+  endif()
+endfunction()
