@@ -9,11 +9,13 @@ endif()
 
 set(VELMORA_TEST_RESULTS "${CMAKE_BINARY_DIR}/test-results")
 
-# velmora_add_test(name SOURCES ... [LIBS ...] [THREADS] [WINDOWS_ONLY] [HOST_ONLY])
+# velmora_add_test(name SOURCES ... [LIBS ...] [THREADS] [WINDOWS_ONLY] [HOST_ONLY] [FRESH_PREFIX])
 # One ctest test per executable; each writes a GoogleTest XML report that
 # scripts/test sums up. THREADS marks tests that the ThreadSanitizer build runs.
+# FRESH_PREFIX runs a Windows test in a throw-away copy of the Wine prefix (for
+# tests that change the registry or the system's folders).
 function(velmora_add_test name)
-  cmake_parse_arguments(T "THREADS;WINDOWS_ONLY;HOST_ONLY" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "THREADS;WINDOWS_ONLY;HOST_ONLY;FRESH_PREFIX" "" "SOURCES;LIBS" ${ARGN})
   if(T_WINDOWS_ONLY AND NOT WIN32)
     return()
   endif()
@@ -34,6 +36,10 @@ function(velmora_add_test name)
   set_tests_properties(${name} PROPERTIES LABELS "${labels}" TIMEOUT 600)
   if(WIN32)
     # Every Windows test of this build shares one prefix inside the build tree.
-    set_tests_properties(${name} PROPERTIES ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix")
+    set(env "WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix")
+    if(T_FRESH_PREFIX)
+      list(APPEND env "VELMORA_FRESH_PREFIX=1")
+    endif()
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}")
   endif()
 endfunction()
