@@ -70,8 +70,10 @@ std::vector<uint8_t> queryStorageDescriptor(DevHandle h);
 
 // SCSI pass-through with path/target/lun, a command block of 1 to 16 bytes and a data buffer of
 // *length bytes. True when the request succeeded with SCSI status 0; *length is then the number of
-// bytes the device transferred (for data-in, that many bytes were copied into data). Callers are
-// serialised: a second caller waits until the first is done.
+// bytes the device transferred (for data-in, that many bytes were copied into data), never more than
+// the caller's *length. Callers are serialised: a second caller waits until the first is done. A
+// missing or over-long command block, a missing length, or a missing data buffer for a non-zero length
+// is refused without a request.
 bool scsiPassThroughIn(DevHandle h, uint8_t pathId, uint8_t targetId, uint8_t lun, const uint8_t* cdb,
                        uint8_t cdbLength, void* data, uint32_t* length);
 bool scsiPassThroughOut(DevHandle h, uint8_t pathId, uint8_t targetId, uint8_t lun, const uint8_t* cdb,

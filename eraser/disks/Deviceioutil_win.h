@@ -1,0 +1,24 @@
+// Device layer, Windows side: the system calls it makes (replaceable by tests) and its shared buffer.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+// Every system call of the Windows device layer goes through this table, so that tests can see the
+// exact bytes of a request and answer it without a device. It starts with the system's own functions;
+// a test replaces entries before it makes calls and restores them afterwards.
+struct DevSystemCalls {
+  decltype(&::CreateFileA) createFileA = ::CreateFileA;
+  decltype(&::WriteFile) writeFile = ::WriteFile;
+  decltype(&::CloseHandle) closeHandle = ::CloseHandle;
+  decltype(&::DeviceIoControl) deviceIoControl = ::DeviceIoControl;
+};
+
+DevSystemCalls& devSystemCalls();
+
+// Data bytes the process-wide pass-through buffer holds now (0 before the first call).
+uint32_t devPassThroughCapacity();
+
+// Frees the pass-through buffer, after a call in progress has finished; the next call allocates afresh.
+void devReleasePassThroughBuffer();
