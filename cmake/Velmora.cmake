@@ -9,6 +9,16 @@ endif()
 
 set(VELMORA_TEST_RESULTS "${CMAKE_BINARY_DIR}/test-results")
 
+# The side of the device layer an executable links: the Windows side when it asks for it,
+# otherwise the simulator.
+function(velmora_use_device_layer target)
+  if("velmora_devio_win" IN_LIST ARGN)
+    set_target_properties(${target} PROPERTIES VELMORA_DEVICE_LAYER velmora_devio_win)
+  else()
+    set_target_properties(${target} PROPERTIES VELMORA_DEVICE_LAYER velmora_simulator)
+  endif()
+endfunction()
+
 # velmora_add_test(name SOURCES ... [LIBS ...] [THREADS] [WINDOWS_ONLY] [HOST_ONLY] [FRESH_PREFIX])
 # One ctest test per executable; each writes a GoogleTest XML report that
 # scripts/test sums up. THREADS marks tests that the ThreadSanitizer build runs.
@@ -27,6 +37,7 @@ function(velmora_add_test name)
   endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} velmora_gtest_main Threads::Threads)
+  velmora_use_device_layer(${name} ${T_LIBS})
   add_test(NAME ${name}
            COMMAND ${name} --gtest_output=xml:${VELMORA_TEST_RESULTS}/${name}.xml)
   set(labels unit)

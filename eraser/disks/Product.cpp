@@ -198,7 +198,8 @@ std::vector<DiskRecord> DiskList::records() const {
 }
 
 DiskList& mainDiskList() {
-  static DiskList list(kDiskSlots);
+  // Stations beyond the window's slots stay listed; the window shows none of them.
+  static DiskList list(kUnlimitedDisks);
   return list;
 }
 

@@ -74,6 +74,8 @@ struct AlignedBufferFree {
   void operator()(uint8_t* p) const;
 };
 
+class EraseRunLogs;
+
 // One erase job: one disk, one byte range, all passes of a method. Opening, stepping and closing are
 // built on top of this record; it owns its transfer buffer, not its device handle.
 class clErase {
@@ -84,6 +86,20 @@ class clErase {
 
   // Allocates the page-aligned transfer buffer (once). False when memory is short.
   bool allocateBuffer();
+
+  // Opens the disk exclusively and unbuffered for [start, end) (end 0: to the disk's end), reseeds
+  // the generator, measures the disk, allocates the buffer and deletes the drive layout. `ready` is 1
+  // only when every step succeeded; a failed open keeps what it had opened for close.
+  bool open(const std::string& path, int64_t start, int64_t end);
+
+  // One write of the current pass, starting the next pass where one ends. Returns 1 (go on), 0 (all
+  // passes done) or -1 (not ready, or the write failed; the logs say which).
+  int step(bool quickStop);
+
+  // Releases the buffer and the device handle.
+  void close();
+
+  EraseRunLogs* logs = nullptr;  // where the job's lines go: the logs of its run
 
   DevHandle handle = invalidDevHandle();
   uint32_t bytesPerSector = 0;
@@ -102,6 +118,9 @@ class clErase {
   uint8_t currentRandom = 0;
   int32_t currentPatternLength = 0;
   std::string currentPassText;
+
+ private:
+  void log(const std::string& text);
 };
 
 // Appends one pass and counts it. A fixed pass needs 1..16 bytes; any other length is refused (false,

@@ -30,9 +30,8 @@ void setDesktopFolderOverride(const std::string& path);
 // Creates every missing component of an absolute folder path in turn. True when the folder exists.
 bool createFolders(const std::string& path);
 
-// Log files: created (replacing an old file) for writing with no sharing, written unbuffered line by
-// line, closed at the end of a run. A file held open by this process cannot be created again until
-// it is closed, as with share mode 0 on Windows.
+// Log files: created new for writing with no sharing (an existing file is never replaced), written
+// unbuffered line by line, closed at the end of a run.
 using LogFileHandle = void*;
 LogFileHandle createLogFile(const std::string& path);  // nullptr on failure
 bool writeLogFile(LogFileHandle file, const char* data, size_t size);

@@ -7,8 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <mutex>
-#include <set>
 
 #include "Platformservices.h"
 #include "Platformservices_impl.h"
@@ -17,12 +15,7 @@ namespace {
 
 struct PosixLog {
   int fd;
-  std::string path;
 };
-
-// Paths this process holds open: a second create of the same path fails, like share mode 0.
-std::mutex openLock;
-std::set<std::string> openPaths;
 
 // The portable code forms Windows paths; here they become POSIX ones.
 std::string posixPath(const std::string& path) {
@@ -72,12 +65,9 @@ bool createFolders(const std::string& windowsPath) {
 
 LogFileHandle createLogFile(const std::string& windowsPath) {
   const std::string path = posixPath(windowsPath);
-  std::lock_guard<std::mutex> hold(openLock);
-  if (openPaths.count(path) != 0) return nullptr;
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) return nullptr;
-  openPaths.insert(path);
-  return new PosixLog{fd, path};
+  return new PosixLog{fd};
 }
 
 bool writeLogFile(LogFileHandle file, const char* data, size_t size) {
@@ -95,9 +85,5 @@ void closeLogFile(LogFileHandle file) {
   auto* log = static_cast<PosixLog*>(file);
   if (log == nullptr) return;
   close(log->fd);
-  {
-    std::lock_guard<std::mutex> hold(openLock);
-    openPaths.erase(log->path);
-  }
   delete log;
 }

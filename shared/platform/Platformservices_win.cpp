@@ -69,8 +69,8 @@ bool createFolders(const std::string& path) {
 }
 
 LogFileHandle createLogFile(const std::string& path) {
-  HANDLE h = CreateFileW(widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                         FILE_ATTRIBUTE_ARCHIVE, nullptr);
+  HANDLE h = CreateFileW(widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_ARCHIVE,
+                         nullptr);
   return h == INVALID_HANDLE_VALUE ? nullptr : h;
 }
 

@@ -1,0 +1,119 @@
+// The erase job: open a disk for one byte range, write every pass in 1 MiB blocks, close.
+#include <cinttypes>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "Eraseutil.h"
+#include "Eraseutil_log.h"
+#include "Platformservices.h"
+
+namespace {
+
+void diagnostic(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void diagnostic(const char* format, ...) {
+  char text[256];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  debugOutput(text);
+}
+
+}  // namespace
+
+bool clErase::open(const std::string& path, int64_t start, int64_t end) {
+  seedRandom(calendarSeconds());
+  ready = 0;
+  handle = devOpen(path.c_str(), DevOpenMode::exclusiveUnbuffered, nullptr);
+  if (!isValidDevHandle(handle)) return false;
+  bytesPerSector = querySectorSize(handle);
+  if (bytesPerSector == 0) return false;
+  int64_t length = 0;
+  if (queryDiskLength(handle, &length) != 0 || length <= 0) return false;
+  diskLength = length;
+  if (!allocateBuffer()) return false;
+  rangeStart = start < 0 ? 0 : start;
+  rangeEnd = end == 0 ? diskLength : end;
+  if (rangeEnd > diskLength) rangeEnd = diskLength;
+  if (rangeStart > diskLength) rangeStart = diskLength;
+  if (rangeStart > rangeEnd) rangeStart = rangeEnd;
+  current = rangeStart;
+  if (deleteDriveLayout(handle) == 0) ready = 1;
+  return ready == 1;
+}
+
+int clErase::step(bool quickStop) {
+  const std::string now = logTimeText(localTimeNow());
+  if (ready == 0) {
+    log(std::string(kLogRule) + "Disk Init Error\r\n");
+    return -1;
+  }
+  if (quickStop) current = rangeEnd;
+
+  if (current == rangeStart || current == rangeEnd) {
+    if (passes.empty()) {
+      percent = 100.0;
+      log(std::string(kLogRule) + "Erase Success\r\n");
+      return 0;
+    }
+    const PassPattern pass = passes.front();
+    currentRandom = pass.random;
+    if (pass.random == 0) {
+      currentPatternLength = pass.length;
+      currentPassText = passText(pass);
+    }
+    fillBuffer(*this, pass);
+    char line[160];
+    std::snprintf(line, sizeof line, " Starting new task(%" PRId64 " - %" PRId64 ") %s\r\n", rangeStart,
+                  rangeEnd, currentRandom ? "Random" : currentPassText.c_str());
+    log(now + line);
+    if (current == rangeEnd) passesDone += 1;
+    current = rangeStart;
+    passes.pop_front();
+  }
+
+  const int64_t left = rangeEnd - current;
+  uint32_t writeSize = left < int64_t(bufferLength) ? uint32_t(left) : bufferLength;
+  const double rangeLength = double(rangeEnd - rangeStart);
+  if (totalPasses > 0) {
+    percent = double(passesDone) * 100.0 / totalPasses +
+              (rangeLength > 0 ? double(current - rangeStart) * 100.0 / rangeLength / totalPasses : 0.0);
+  }
+  if (writeSize == 0) {
+    // An empty range: the pass is complete at once.
+    log(now + " Task completed\r\n");
+    return 1;
+  }
+  if (writeSize % bytesPerSector != 0) {
+    writeSize = bytesPerSector;
+    diagnostic("BytePerSector:%u, write_byte:%u", bytesPerSector, writeSize);
+  }
+
+  const uint32_t error = devWrite(handle, uint64_t(current), buffer.get(), writeSize);
+  if (error == 0) {
+    current += writeSize;
+    if (current >= rangeEnd) {
+      current = rangeEnd;
+      log(now + " Task completed\r\n");
+    }
+    return 1;
+  }
+  char line[320];
+  std::snprintf(line, sizeof line,
+                " Error when write file(%" PRId64 " - %" PRId64 ") %s\r\n%sWriteFile Error:%u\r\n", current,
+                current + int64_t(writeSize), currentRandom ? "Random" : currentPassText.c_str(), kLogRule,
+                error);
+  log(now + line);
+  return -1;
+}
+
+void clErase::close() {
+  buffer.reset();
+  if (isValidDevHandle(handle)) devClose(handle);
+  handle = invalidDevHandle();
+}
+
+void clErase::log(const std::string& text) {
+  if (logs != nullptr) logs->logLine(text);
+}

@@ -1,0 +1,378 @@
+// Erase runs on simulated disks and stations: the bytes on every disk, the jobs, the mode commands
+// and the logs.
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <regex>
+#include <thread>
+
+#include "Deviceioutil.h"
+#include "Eraseutil.h"
+#include "Eraseutil_progress.h"
+#include "Eraseutil_worker.h"
+#include "Logfolder.h"
+#include "Platformservices.h"
+#include "Simclock.h"
+#include "Simmachine.h"
+
+namespace {
+
+using namespace testsupport;
+constexpr uint64_t MiB = 1048576;
+
+class EraseRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    resetMachine();
+    setDebugSink([this](const std::string& text) {
+      std::lock_guard<std::mutex> hold(lock_);
+      diagnostics_.push_back(text);
+    });
+  }
+  void TearDown() override { resetMachine(); }
+
+  std::vector<std::string> startWrites() {
+    std::lock_guard<std::mutex> hold(lock_);
+    std::vector<std::string> lines;
+    for (const auto& d : diagnostics_)
+      if (d.rfind("Start Write:", 0) == 0) lines.push_back(d);
+    return lines;
+  }
+  bool diagnosed(const std::string& prefix) {
+    std::lock_guard<std::mutex> hold(lock_);
+    for (const auto& d : diagnostics_)
+      if (d.rfind(prefix, 0) == 0) return true;
+    return false;
+  }
+
+  LogFolder folder_;
+  std::mutex lock_;
+  std::vector<std::string> diagnostics_;
+};
+
+// Every byte of the disk is the byte.
+void expectAllBytes(sim::DiskId disk, uint8_t byte) {
+  const uint64_t length = sim::diskSpec(disk).length;
+  for (uint64_t at = 0; at < length; at += MiB) {
+    const auto block = sim::readBytes(disk, at, uint32_t(std::min<uint64_t>(MiB, length - at)));
+    for (size_t i = 0; i < block.size(); ++i)
+      if (block[i] != byte) FAIL() << "disk " << disk << " byte " << at + i << " is " << int(block[i]);
+  }
+}
+
+void expectWholeDiskPasses(sim::DiskId disk, int passes) {
+  const uint64_t length = sim::diskSpec(disk).length;
+  EXPECT_EQ(sim::coverage(disk), (std::vector<sim::ByteRange>{{0, length}})) << "disk " << disk;
+  EXPECT_EQ(sim::bytesWritten(disk), uint64_t(passes) * length) << "disk " << disk;
+}
+
+// The log with its timestamps replaced by "T".
+std::string untimed(const std::string& log) {
+  static const std::regex stamp(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d)");
+  return std::regex_replace(log, stamp, "T");
+}
+
+bool endsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+std::string creationLines(int disk, uint64_t capacity, const char* method) {
+  return "Disk" + std::to_string(disk) +
+         "\r\nModel Name:SIM DISK\r\nSerial Number:SN\r\nErase Type:" + method +
+         "\r\nCapacity:" + std::to_string(capacity) + " bytes\r\n===============================\r\n";
+}
+
+TEST_F(EraseRunTest, PlainDiskWithThreePassesWritesWholeBlocksAndLogsEveryPass) {
+  const uint64_t length = 3 * MiB + MiB / 2;
+  const sim::DiskId disk = addPlainDisk(length);
+  eraseNow(0, 3);
+
+  expectWholeDiskPasses(disk, 3);
+  EXPECT_EQ(sim::writeCount(disk), 12u);  // 1, 1, 1 and 0.5 MiB per pass
+  const std::string range = "(0 - " + std::to_string(length) + ")";
+  EXPECT_EQ(untimed(folder_.log("_Disk1.txt")),
+            creationLines(1, length, "US DoD 5220-22.M") + "T Starting new task" + range +
+                " 00 \r\nT Task completed\r\n" + "T Starting new task" + range +
+                " FF \r\nT Task completed\r\n" + "T Starting new task" + range +
+                " Random\r\nT Task completed\r\n===============================\r\nErase Success\r\n");
+  // A random pass repeats one 1 MiB block of generated data.
+  const auto first = sim::readBytes(disk, 0, uint32_t(MiB));
+  EXPECT_EQ(sim::readBytes(disk, 2 * MiB, uint32_t(MiB)), first);
+  EXPECT_EQ(sim::readBytes(disk, 3 * MiB, uint32_t(MiB / 2)),
+            std::vector<uint8_t>(first.begin(), first.begin() + MiB / 2));
+  EXPECT_EQ(eraseAlive[0], 0);
+  EXPECT_EQ(eraseRunning[0], 0);
+}
+
+TEST_F(EraseRunTest, AllBaysSelectedMirrorTheCommonRangeOnce) {
+  // Lengths of bays 0, 1, 2: L1 < L3 < L2, the bay-0 disk found first.
+  const auto s = addStation(sim::StationModel::sywl, {{0, 3 * MiB}, {1, 5 * MiB}, {2, 4 * MiB}});
+  selectBays({0, 1, 2});
+  eraseNow(0, 6);  // ends with AA
+
+  EXPECT_EQ(startWrites(), (std::vector<std::string>{"Start Write:0, StartOffset:0, EndOffset:3145728",
+                                                     "Start Write:0, StartOffset:3145728, EndOffset:0",
+                                                     "Start Write:1, StartOffset:3145728, EndOffset:0",
+                                                     "Start Write:2, StartOffset:3145728, EndOffset:0"}));
+  // Reset to independent, mirror all bays for the common range, independent again.
+  EXPECT_EQ(sim::modeCommands(s.id), (std::vector<uint8_t>{2, 1, 2}));
+  for (sim::DiskId d : s.disks) {
+    expectWholeDiskPasses(d, 7);
+    expectAllBytes(d, 0xAA);
+  }
+  // The smallest disk got no job of its own beyond the mirrored one.
+  EXPECT_EQ(sim::writeCount(s.disks[0]), 7u * 3);
+}
+
+TEST_F(EraseRunTest, SelectionDecidesTheMirrorAndUnselectedDisksStayUntouched) {
+  struct Case {
+    const char* name;
+    sim::StationModel model;
+    std::vector<BayDisk> bays;
+    std::vector<int> selected;
+    std::vector<uint8_t> modeCommands;
+  } cases[] = {
+      {"bay 0 not selected",
+       sim::StationModel::sywl,
+       {{0, 2 * MiB}, {1, 3 * MiB}, {2, 2 * MiB}},
+       {1, 2},
+       {2, 0, 2}},
+      {"a gap in the selection",
+       sim::StationModel::sywl,
+       {{0, 2 * MiB}, {1, 3 * MiB}, {2, 2 * MiB}},
+       {0, 1},
+       {2}},
+      {"SYW4 all bays", sim::StationModel::syw4, {{0, 2 * MiB}, {1, 3 * MiB}}, {0, 1}, {2, 0, 2}},
+      {"SYW4 second bay", sim::StationModel::syw4, {{0, 2 * MiB}, {1, 3 * MiB}}, {1}, {2, 2, 2}},
+      {"SYW2 bays found 1 then 0", sim::StationModel::syw2, {{1, 3 * MiB}, {0, 2 * MiB}}, {0, 1}, {2, 1, 2}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    resetMachine();
+    LogFolder folder;
+    const auto s = addStation(c.model, c.bays);
+    sim::DiskId outside = addPlainDisk(MiB);
+    selectBays(c.selected);
+    eraseNow(0, 8);  // FF, 00, R
+    EXPECT_EQ(sim::modeCommands(s.id), c.modeCommands);
+    for (size_t i = 0; i < s.disks.size(); ++i) {
+      const int bay = c.bays[i].bay;
+      const bool chosen = std::find(c.selected.begin(), c.selected.end(), bay) != c.selected.end();
+      if (chosen) {
+        expectWholeDiskPasses(s.disks[i], 3);
+        EXPECT_NE(folder.log("_Disk" + std::to_string(bay + 1) + ".txt"), "");
+      } else {
+        EXPECT_EQ(sim::bytesWritten(s.disks[i]), 0u);
+        EXPECT_EQ(folder.log("_Disk" + std::to_string(bay + 1) + ".txt"), "");
+      }
+    }
+    EXPECT_EQ(sim::bytesWritten(outside), 0u);
+  }
+}
+
+TEST_F(EraseRunTest, StationLogsRepeatEveryLineAfterTheirOwnCreation) {
+  const auto s = addStation(sim::StationModel::sywl, {{0, 2 * MiB}, {1, 2 * MiB}, {2, 3 * MiB}});
+  selectBays({0, 2});
+  eraseNow(0, 1);
+  const std::string disk1 = untimed(folder_.log("_Disk1.txt"));
+  const std::string disk3 = untimed(folder_.log("_Disk3.txt"));
+  ASSERT_EQ(folder_.logs().size(), 2u);
+  const std::string lines =
+      "T Starting new task(0 - 2097152) 00 \r\nT Task completed\r\n"
+      "===============================\r\nErase Success\r\n"
+      "T Starting new task(0 - 3145728) 00 \r\nT Task completed\r\n"
+      "===============================\r\nErase Success\r\n";
+  EXPECT_EQ(disk1, creationLines(1, 2 * MiB, "One Pass Zeros") + lines);
+  EXPECT_EQ(disk3, creationLines(3, 3 * MiB, "One Pass Zeros") + lines);
+  EXPECT_EQ(sim::bytesWritten(s.disks[1]), 0u);
+}
+
+TEST_F(EraseRunTest, BayUntickedDuringTheRunIsSkippedWithoutCancelLines) {
+  const auto s = addStation(sim::StationModel::sywl, {{0, 2 * MiB}, {1, 2 * MiB}, {2, 3 * MiB}});
+  selectBays({0, 2});
+  sim::setWriteHook([&](sim::DiskId disk, uint64_t) {
+    if (disk == s.disks[0]) baySelected[2] = 0;
+  });
+  eraseNow(0, 1);
+  expectWholeDiskPasses(s.disks[0], 1);
+  EXPECT_EQ(sim::bytesWritten(s.disks[2]), 0u);
+  // The skipped disk's log has its creation lines and the lines of the disk that was erased.
+  const std::string skipped = untimed(folder_.log("_Disk3.txt"));
+  EXPECT_EQ(skipped, creationLines(3, 3 * MiB, "One Pass Zeros") +
+                         "T Starting new task(0 - 2097152) 00 \r\nT Task completed\r\n"
+                         "===============================\r\nErase Success\r\n");
+  EXPECT_EQ(folder_.log("_Disk1.txt").find("Erase Cancel"), std::string::npos);
+}
+
+TEST_F(EraseRunTest, CancelDuringTheSecondPassEndsWithCancelLines) {
+  const sim::DiskId disk = addPlainDisk(4 * MiB);
+  sim::setWriteHook([&](sim::DiskId, uint64_t bytes) {
+    if (bytes == 5 * MiB) eraseRunning[0] = 0;
+  });
+  eraseNow(0, 3);
+  EXPECT_EQ(sim::bytesWritten(disk), 5 * MiB);
+  EXPECT_EQ(
+      untimed(folder_.log("_Disk1.txt")),
+      creationLines(1, 4 * MiB, "US DoD 5220-22.M") +
+          "T Starting new task(0 - 4194304) 00 \r\nT Task completed\r\n"
+          "T Starting new task(0 - 4194304) FF \r\n===============================\r\nErase Cancel\r\n");
+}
+
+TEST_F(EraseRunTest, CancelLinesGoToTheStoppedDiskAndTheDisksAfterIt) {
+  const auto s =
+      addStation(sim::StationModel::sywl, {{0, 2 * MiB}, {1, 2 * MiB}, {2, 2 * MiB}, {3, 2 * MiB}});
+  selectBays({0, 2, 3});  // bay 1 not selected: no mirror
+  sim::setWriteHook([&](sim::DiskId disk, uint64_t) {
+    if (disk == s.disks[2]) eraseRunning[0] = 0;
+  });
+  eraseNow(0, 1);
+  EXPECT_EQ(folder_.log("_Disk1.txt").find("Erase Cancel"), std::string::npos);
+  EXPECT_NE(folder_.log("_Disk3.txt").find("===============================\r\nErase Cancel\r\n"),
+            std::string::npos);
+  EXPECT_NE(folder_.log("_Disk4.txt").find("===============================\r\nErase Cancel\r\n"),
+            std::string::npos);
+  EXPECT_EQ(sim::bytesWritten(s.disks[3]), 0u);
+}
+
+TEST_F(EraseRunTest, WriteErrorEndsTheJobAndTheRunGoesOn) {
+  const auto s = addStation(sim::StationModel::sywl, {{0, 4 * MiB}, {1, 3 * MiB}, {2, 2 * MiB}});
+  selectBays({0, 1});
+  sim::failWritesAt(s.disks[0], 2 * MiB + 512, 23);
+  eraseNow(0, 3);
+  const std::string log = untimed(folder_.log("_Disk1.txt"));
+  EXPECT_NE(log.find("T Error when write file(2097152 - 3145728) 00 \r\n===============================\r\n"
+                     "WriteFile Error:23\r\n"),
+            std::string::npos);
+  EXPECT_EQ(sim::coverage(s.disks[0]), (std::vector<sim::ByteRange>{{0, 2 * MiB}}));
+  expectWholeDiskPasses(s.disks[1], 3);
+  EXPECT_TRUE(endsWith(folder_.log("_Disk2.txt"), "===============================\r\nErase Success\r\n"));
+}
+
+TEST_F(EraseRunTest, RefusedMirrorFallsBackToEachDiskOnItsOwn) {
+  const auto s = addStation(sim::StationModel::sywl, {{0, 3 * MiB}, {1, 5 * MiB}, {2, 4 * MiB}});
+  selectBays({0, 1, 2});
+  sim::Fault busy;
+  busy.scsiStatus = sim::kScsiBusy;
+  sim::failModeCommand(s.id, busy);
+  std::vector<int32_t> bars;
+  struct Sink : ProgressSink {
+    std::vector<int32_t>* bars;
+    void progress(int32_t, const ProgressValues& v) override { bars->push_back(v.barPosition); }
+  } sink;
+  sink.bars = &bars;
+  setProgressSink(&sink);
+  sim::setWriteHook([](sim::DiskId, uint64_t) { simClockAdvance(600); });
+  eraseNow(0, 6);
+  for (sim::DiskId d : s.disks) {
+    expectWholeDiskPasses(d, 7);
+    expectAllBytes(d, 0xAA);
+  }
+  EXPECT_TRUE(diagnosed("Docking mirror refused"));
+  ASSERT_FALSE(bars.empty());
+  for (int32_t b : bars) EXPECT_TRUE(b >= 0 && b <= 10000) << b;
+}
+
+TEST_F(EraseRunTest, WriteErrorInsideTheMirrorErasesTheOtherDisksOnTheirOwn) {
+  const auto s = addStation(sim::StationModel::sywl, {{0, 3 * MiB}, {1, 5 * MiB}, {2, 4 * MiB}});
+  selectBays({0, 1, 2});
+  sim::failWritesAt(s.disks[2], MiB + 4096, 23);  // a bad sector on a disk only the mirror reaches
+  eraseNow(0, 1);
+  // The mirrored write failed for all; bay 1's disk is then written whole on its own.
+  expectAllBytes(s.disks[1], 0x00);
+  EXPECT_EQ(sim::coverage(s.disks[1]), (std::vector<sim::ByteRange>{{0, 5 * MiB}}));
+  EXPECT_NE(folder_.log("_Disk3.txt").find("WriteFile Error:23"), std::string::npos);
+}
+
+TEST_F(EraseRunTest, DriveLayoutThatCannotBeDeletedGivesDiskInitError) {
+  const sim::DiskId disk = addPlainDisk(2 * MiB);
+  sim::failRequest(disk, sim::Request::deleteLayout, {5});
+  eraseNow(0, 1);
+  EXPECT_EQ(sim::bytesWritten(disk), 0u);
+  EXPECT_EQ(untimed(folder_.log("_Disk1.txt")), creationLines(1, 2 * MiB, "One Pass Zeros") +
+                                                    "===============================\r\nDisk Init Error\r\n");
+}
+
+TEST_F(EraseRunTest, QuickMethodStopsAfterTenSeconds) {
+  const sim::DiskId disk = addPlainDisk(64 * 1024 * MiB, 512, sim::Backing::discarding);
+  sim::setWriteHook([](sim::DiskId, uint64_t) { simClockAdvance(1000); });
+  eraseNow(0, 20);
+  EXPECT_EQ(sim::writeCount(disk), 11u);
+  const std::string range = "(0 - " + std::to_string(64 * 1024 * MiB) + ")";
+  EXPECT_EQ(untimed(folder_.log("_Disk1.txt")),
+            creationLines(1, 64 * 1024 * MiB, "Quick Zeros") + "T Starting new task" + range +
+                " 00 \r\n===============================\r\nErase Success\r\n");
+}
+
+TEST_F(EraseRunTest, TwoRunsAtOnceKeepTheirLogsAndOnlyTheShownOnePublishes) {
+  const sim::DiskId a = addPlainDisk(6 * MiB);
+  const sim::DiskId b = addPlainDisk(8 * MiB);
+  std::mutex seenLock;
+  std::vector<int32_t> seen;
+  struct Sink : ProgressSink {
+    std::function<void(int32_t)> f;
+    void progress(int32_t position, const ProgressValues&) override { f(position); }
+  } sink;
+  sink.f = [&](int32_t p) {
+    std::lock_guard<std::mutex> hold(seenLock);
+    seen.push_back(p);
+  };
+  setProgressSink(&sink);
+  shownPage = 1;
+  sim::setWriteHook([](sim::DiskId, uint64_t) { simClockAdvance(300); });
+  selectedMethod = 3;
+  ASSERT_TRUE(startErase(0));
+  ASSERT_TRUE(startErase(1));
+  EXPECT_FALSE(startErase(1));  // a second Start while the first is alive starts nothing
+  for (int i = 0; i < 2000 && (eraseAlive[0] || eraseAlive[1]); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_EQ(eraseAlive[0] + eraseAlive[1], 0);
+  expectWholeDiskPasses(a, 3);
+  expectWholeDiskPasses(b, 3);
+  const auto logs = folder_.logs();
+  ASSERT_EQ(logs.size(), 2u);  // the same bay in the same second: the second log gets its own name
+  int capacities = 0;
+  for (const auto& [name, content] : logs) {
+    const bool isA = content.find("Capacity:6291456 bytes") != std::string::npos;
+    const bool isB = content.find("Capacity:8388608 bytes") != std::string::npos;
+    EXPECT_TRUE(isA != isB) << name;
+    EXPECT_EQ(content.find(isA ? "(0 - 8388608)" : "(0 - 6291456)"), std::string::npos) << name;
+    capacities += isA ? 1 : 2;
+  }
+  EXPECT_EQ(capacities, 3);
+  std::lock_guard<std::mutex> hold(seenLock);
+  EXPECT_FALSE(seen.empty());
+  for (int32_t p : seen) EXPECT_EQ(p, 1);
+}
+
+TEST_F(EraseRunTest, ShutdownCancelsEveryRunWithinItsBound) {
+  const sim::DiskId disk = addPlainDisk(256 * 1024 * MiB, 512, sim::Backing::discarding);
+  sim::setWriteHook([](sim::DiskId, uint64_t) { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
+  baySelected[3] = 1;
+  ASSERT_TRUE(startErase(0));
+  while (sim::writeCount(disk) < 3) std::this_thread::yield();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(stopEraseWorkers(10000));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(eraseAlive[0], 0);
+  EXPECT_EQ(baySelected[3], 0);
+  EXPECT_NE(folder_.log("_Disk1.txt").find("Erase Cancel\r\n"), std::string::npos);
+}
+
+TEST_F(EraseRunTest, ShutdownReturnsAtItsBoundWhenAWorkerHangs) {
+  eraseAlive[7] = 1;  // a worker that never ends
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(stopEraseWorkers(200));
+  const auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(waited, std::chrono::milliseconds(200));
+  EXPECT_LT(waited, std::chrono::seconds(3));
+  eraseAlive[7] = 0;
+}
+
+TEST_F(EraseRunTest, StartNeedsARecordAndAnIdlePosition) {
+  EXPECT_FALSE(startErase(0));  // nothing listed
+  EXPECT_FALSE(startErase(-1));
+  EXPECT_FALSE(startErase(kErasePositions));
+  EXPECT_EQ(eraseAlive[0], 0);
+}
+
+}  // namespace

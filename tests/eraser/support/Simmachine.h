@@ -1,0 +1,46 @@
+// Test support: simulated stations and plain disks, admitted into the main disk list as the scan would.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Product.h"
+#include "Simulator.h"
+
+namespace testsupport {
+
+struct BayDisk {
+  int bay;
+  uint64_t length;
+  uint32_t sectorSize = 512;
+  sim::Backing backing = sim::Backing::memory;
+};
+
+struct SimStation {
+  sim::StationId id = sim::kNone;
+  std::vector<sim::DiskId> disks;  // in the order given (the order the scan finds them)
+  DiskRecord head;
+};
+
+// Forgets the simulated machine, the main disk list, the erase flags and the test sinks.
+void resetMachine();
+
+// A station of the model with disks in the given bays, listed in the main list in the given order.
+SimStation addStation(sim::StationModel model, const std::vector<BayDisk>& bays, uint32_t parent = 100);
+
+// A plain USB disk outside any station, listed as its own position (the scan would not admit it;
+// the worker still erases such a record as one job).
+sim::DiskId addPlainDisk(uint64_t length, uint32_t sectorSize = 512,
+                         sim::Backing backing = sim::Backing::memory);
+
+// Probes a simulated disk the way the scan does and lists it by the grouping rule.
+DiskRecord admit(sim::DiskId disk);
+
+// Ticks exactly these bays (the others are cleared).
+void selectBays(const std::vector<int>& bays);
+
+// Runs an erase of the position on this thread with the method.
+void eraseNow(int32_t position, int32_t method);
+
+}  // namespace testsupport
