@@ -1,0 +1,210 @@
+// The simulated storage stack: disks, volumes and docking stations behind the device layer.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Deviceioutil.h"
+
+// Linking velmora_simulator instead of the Windows side makes every device-layer call of
+// Deviceioutil.h land here. Tests, the scenario runner and the demo build set up the machine with
+// the functions below; everything is guarded by locks, so workers and the scan may call the device
+// layer from several threads at once.
+//
+// Choices that mirror what Windows does:
+// - a closed or unknown handle fails with 6 (ERROR_INVALID_HANDLE), as the system call would;
+//   invalidDevHandle() and null are refused with 2 like every device-layer wrapper does;
+// - a write that reaches past the end of the disk fails as a whole with 87, as the disk class
+//   driver does; on an unbuffered handle the offset, the size and the data address must be
+//   multiples of the sector size (87 otherwise); a write of 0 bytes succeeds and changes nothing;
+// - writes through a volume handle fail with 5, deleting the layout through one with 1;
+// - deleting the drive layout removes the disk's volumes, as it does on a real machine;
+// - an unplugged disk answers every request of its existing handles with 1167 (or the request's
+//   "none" value) and new opens with 2; plugging it in again does not revive old handles.
+namespace sim {
+
+using DiskId = int32_t;
+using StationId = int32_t;
+constexpr int32_t kNone = -1;
+
+constexpr uint32_t kErrorInvalidFunction = 1;
+constexpr uint32_t kErrorInvalidHandle = 6;
+constexpr uint32_t kErrorDiskFull = 112;
+constexpr uint8_t kScsiCheckCondition = 0x02;
+constexpr uint8_t kScsiBusy = 0x08;
+constexpr uint32_t kDeviceTypeDisk = 7;  // FILE_DEVICE_DISK
+constexpr uint32_t kDeviceTypeCdRom = 2;
+
+enum class Backing : uint8_t {
+  memory,      // every byte kept in memory: for small disks whose bytes a test reads back
+  sparseFile,  // a sparse file of the disk's length, written with real file I/O
+  discarding,  // nothing kept; bytes, writes and covered ranges are still counted
+};
+
+struct VolumeSpec {
+  char letter = 0;  // 'a' to 'z', lower case
+  std::u16string label;
+  std::u16string fileSystem;
+  uint64_t totalBytes = 0;
+  uint64_t freeBytes = 0;
+  bool labelUnreadable = false;  // the volume information cannot be read
+  bool sizesUnreadable = false;  // the free-space query fails
+};
+
+using IdentifyWords = std::array<uint16_t, 256>;
+
+struct DiskSpec {
+  std::string path;  // the device interface path the enumeration shows; compared case-insensitively
+  uint32_t deviceNumber = 0;
+  uint32_t deviceType = kDeviceTypeDisk;
+  uint8_t busType = 7;  // STORAGE_BUS_TYPE, 7 = USB
+  uint8_t removableMedia = 0;
+  std::string vendorId;
+  std::string productId;
+  uint32_t sectorSize = 512;
+  uint64_t length = 0;          // bytes; a multiple of the sector size
+  uint32_t parentInstance = 0;  // device node of the parent; a station sets its own when it has one
+  uint8_t scsiPort = 0, scsiPath = 0, scsiTarget = 0, scsiLun = 0;
+  IdentifyWords identify{};
+  std::vector<uint8_t> inquiryData;  // empty: a standard reply is built (the model at 36-39 in a station)
+  std::vector<VolumeSpec> volumes;
+  Backing backing = Backing::memory;
+  std::string filePath;         // sparseFile: the backing file, created or truncated to the length
+  bool fileUnbuffered = false;  // sparseFile: write aligned blocks without the system cache
+  bool recordWrites = false;    // keep every write's offset and size (writeLog)
+};
+
+// ATA strings carry the first character of each pair in the high byte; short texts are padded
+// with spaces.
+void setAtaString(IdentifyWords& words, int firstWord, int wordCount, std::string_view text);
+void setIdentifyModel(IdentifyWords& words, std::string_view model);    // words 27 to 46
+void setIdentifySerial(IdentifyWords& words, std::string_view serial);  // words 10 to 19
+void setIdentifyRotation(IdentifyWords& words, uint16_t rate);          // word 217
+std::array<uint8_t, 512> identifyBytes(const IdentifyWords& words);     // little-endian words
+
+enum class StationModel : uint8_t { sywl, syw2, syw4 };  // "SYWL" 6 bays, "SYW2" and "SYW4" 2 bays
+enum class BayReplyForm : uint8_t {
+  jm,     // "J", "M", x, bay
+  plain,  // x, bay, x, x
+};
+enum class BayMode : uint8_t { independent, mirrorAllBays, mirrorFromSecondBay };
+
+struct StationSpec {
+  StationModel model = StationModel::sywl;
+  BayReplyForm replyForm = BayReplyForm::jm;
+  uint32_t parentInstance = 0;  // given to the disks put into its bays when not 0
+};
+
+int bayCount(StationModel model);
+const char* modelText(StationModel model);  // the four INQUIRY characters
+
+// --- building the machine -------------------------------------------------------------------------
+
+// Forgets every disk, station, handle, fault and the write hook; the clock goes back to manual
+// time at tick 1000.
+void reset();
+
+// kNone when the spec is unusable: empty or taken path, length 0 or not a multiple of the sector
+// size, a taken volume letter, or a backing that cannot be made.
+DiskId addDisk(const DiskSpec& spec);
+StationId addStation(const StationSpec& spec);
+// Puts a disk into a free bay; false for an unknown station or disk, a bay out of range, a taken
+// bay, or a disk already in a station.
+bool insertDisk(StationId station, int bay, DiskId disk);
+void setParentInstance(DiskId disk, uint32_t parent);
+
+bool addVolume(DiskId disk, const VolumeSpec& volume);  // false for a taken or bad letter
+bool updateVolume(const VolumeSpec& volume);            // replaces the volume with that letter
+bool removeVolume(char letter);
+
+// --- faults -----------------------------------------------------------------------------------------
+
+enum class Request : uint8_t {
+  open,          // devOpen of the disk's path: fails with the fault's error
+  deviceNumber,  // queryDeviceNumber gives -1
+  geometry,      // querySectorSize gives 0
+  length,        // queryDiskLength returns the error
+  deleteLayout,  // deleteDriveLayout returns the error
+  scsiAddress,   // queryScsiAddress fails
+  descriptor,    // queryStorageDescriptor gives nothing
+  passThrough,   // every pass-through request fails in the system call
+  inquiry,       // the device answers INQUIRY with the fault's SCSI status
+  bayQuery,      // the same for the bay query
+  ataIdentify,   // the same for IDENTIFY through ATA PASS-THROUGH
+  miniport,      // miniportIdentify returns the error
+  smart,         // smartIdentify fails
+  count,
+};
+
+struct Fault {
+  uint32_t error = kErrorIoDevice;
+  uint8_t scsiStatus = kScsiCheckCondition;  // for the requests a device answers itself
+  int32_t times = -1;                        // how many requests fail; -1 for all of them
+};
+
+void failRequest(DiskId disk, Request request, const Fault& fault = {});
+void clearFault(DiskId disk, Request request);
+// Every later write that covers the byte at offset fails with the error (a bad sector stays bad).
+// In a mirroring station a bad byte on any disk the write reaches fails the whole write.
+void failWritesAt(DiskId disk, uint64_t offset, uint32_t error = kErrorCrc);
+void clearWriteFaults(DiskId disk);
+// The station answers mode commands with the fault's SCSI status (kScsiBusy, kScsiCheckCondition).
+void failModeCommand(StationId station, const Fault& fault);
+void clearModeCommandFault(StationId station);
+
+void unplug(DiskId disk);
+void replug(DiskId disk);
+// The disk is unplugged right after the write that brings its bytes written to n or more.
+void unplugAfterBytes(DiskId disk, uint64_t n);
+
+// Called after every successful devWrite, outside every lock, with the disk the write was sent to
+// and the bytes that disk has received so far; it may call any function here. Empty clears it.
+using WriteHook = std::function<void(DiskId disk, uint64_t bytesSoFar)>;
+void setWriteHook(WriteHook hook);
+
+// --- what happened ----------------------------------------------------------------------------------
+
+struct ByteRange {
+  uint64_t start = 0;
+  uint64_t end = 0;  // exclusive
+  bool operator==(const ByteRange&) const = default;
+};
+
+struct WriteRecord {
+  uint64_t offset = 0;
+  uint32_t size = 0;
+  bool mirrored = false;  // a copy the station made of a write sent to another bay
+  bool operator==(const WriteRecord&) const = default;
+};
+
+DiskId findDisk(std::string_view path);
+std::vector<DiskId> disks();     // every disk added, plugged or not, in the order added
+DiskSpec diskSpec(DiskId disk);  // the spec with the volumes and parent as they are now
+bool isPlugged(DiskId disk);
+StationId stationOf(DiskId disk);  // kNone outside a station
+int bayOf(DiskId disk);            // kNone outside a station
+DiskId diskInBay(StationId station, int bay);
+
+// The disk with the volume at that letter, kNone when there is none; *volume gets it.
+DiskId findVolume(char letter, VolumeSpec* volume);
+
+// Bytes of a memory or file disk (zeros where nothing was written); empty for a discarding disk
+// or a range past the end.
+std::vector<uint8_t> readBytes(DiskId disk, uint64_t offset, uint32_t size);
+uint64_t bytesWritten(DiskId disk);  // every write counted, mirrored copies included
+uint64_t writeCount(DiskId disk);
+std::vector<ByteRange> coverage(DiskId disk);         // written ranges, merged and sorted
+std::vector<WriteRecord> writeLog(DiskId disk);       // only with recordWrites
+uint32_t requestCount(DiskId disk, Request request);  // requests that reached the disk
+uint32_t layoutDeletions(DiskId disk);                // successful deleteDriveLayout calls
+int openHandleCount(DiskId disk);                     // live disk and volume handles
+bool usesDirectIo(DiskId disk);                       // a file disk that bypasses the system cache
+
+BayMode stationMode(StationId station);
+std::vector<uint8_t> modeCommands(StationId station);  // every value byte sent, refused ones too
+
+}  // namespace sim

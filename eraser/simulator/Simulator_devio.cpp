@@ -1,0 +1,291 @@
+// The simulated device layer: opening, writing (with the stations' mirroring) and the disk queries.
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include "Simulator_internal.h"
+
+using namespace sim;
+using namespace sim::detail;
+
+namespace {
+
+// "\\.\x:" names the volume at drive letter x; 0 for any other path.
+char volumeLetter(const char* path) {
+  if (std::strlen(path) != 6 || std::strncmp(path, "\\\\.\\", 4) != 0 || path[5] != ':') return 0;
+  const char c = char(std::tolower(static_cast<unsigned char>(path[4])));
+  return c >= 'a' && c <= 'z' ? c : 0;
+}
+
+DiskId diskWithVolume(const State& s, char letter) {
+  for (size_t i = 0; i < s.disks.size(); ++i) {
+    for (const VolumeSpec& v : s.disks[i].spec.volumes) {
+      if (v.letter == letter) return DiskId(i);
+    }
+  }
+  return kNone;
+}
+
+DiskId diskWithPath(const State& s, const char* path) {
+  const size_t n = std::strlen(path);
+  for (size_t i = 0; i < s.disks.size(); ++i) {
+    const std::string& p = s.disks[i].spec.path;
+    if (p.size() != n) continue;
+    bool same = true;
+    for (size_t k = 0; k < n && same; ++k) {
+      same =
+          std::tolower(static_cast<unsigned char>(p[k])) == std::tolower(static_cast<unsigned char>(path[k]));
+    }
+    if (same) return DiskId(i);
+  }
+  return kNone;
+}
+
+// Sharing as Windows has it for a disk and its volumes: an exclusive handle of the disk shuts out
+// every other open, and the disk cannot be opened exclusively while any handle of it or of one of
+// its volumes is open. An exclusive volume handle shuts out other opens of that volume.
+uint32_t sharingError(const State& s, DiskId disk, char volume, bool exclusive) {
+  const Disk& d = s.disks[disk];
+  for (const auto& [value, h] : s.handles) {
+    if (h.disk != disk || !isLive(d, h)) continue;
+    if (h.volume == 0 && h.exclusive) return kErrorSharingViolation;
+    if (volume == 0 && exclusive) return kErrorSharingViolation;
+    if (volume != 0 && h.volume == volume && (exclusive || h.exclusive)) return kErrorSharingViolation;
+  }
+  return 0;
+}
+
+uint32_t openHandle(const char* path, DevOpenMode mode, DevHandle* out) {
+  if (path == nullptr) return kErrorFileNotFound;
+  const bool exclusive = mode == DevOpenMode::exclusiveUnbuffered;
+  State& s = state();
+  std::lock_guard lock(s.lock);
+  const char letter = volumeLetter(path);
+  const DiskId id = letter != 0 ? diskWithVolume(s, letter) : diskWithPath(s, path);
+  Disk* d = diskAt(s, id);
+  if (d == nullptr || !d->plugged) return kErrorFileNotFound;
+  if (letter == 0) {
+    ++d->requests[size_t(Request::open)];
+    Fault f;
+    if (takeFault(d->faults[size_t(Request::open)], &f)) return f.error;
+  }
+  if (uint32_t e = sharingError(s, id, letter, exclusive)) return e;
+  // Values step by 4 from 0x1000: never null, never invalidDevHandle(), never reused.
+  const uintptr_t value = s.nextHandle;
+  s.nextHandle += 4;
+  s.handles[value] = Handle{id, letter, exclusive, d->generation};
+  *out = reinterpret_cast<DevHandle>(value);
+  return 0;
+}
+
+bool covers(const Disk& d, uint64_t start, uint64_t end, uint32_t* error) {
+  for (const auto& [offset, code] : d.badBytes) {
+    if (offset >= start && offset < end) {
+      *error = code;
+      return true;
+    }
+  }
+  return false;
+}
+
+struct Target {
+  DiskId disk;
+  std::shared_ptr<Media> media;
+  uint32_t size;  // cut at the disk's end
+  bool mirrored;
+};
+
+// The disks a write sent to this disk reaches: the disk itself, and in a mirroring station the
+// other occupied bays the mode names, each cut at its own end.
+std::vector<Target> targetsOf(State& s, DiskId id, uint64_t offset, uint32_t size) {
+  const Disk& d = s.disks[id];
+  std::vector<Target> targets{{id, d.media, size, false}};
+  const Station* st = stationAt(s, d.station);
+  if (st == nullptr || st->mode == BayMode::independent) return targets;
+  if (st->mode == BayMode::mirrorFromSecondBay && d.bay == 0) return targets;
+  const int firstBay = st->mode == BayMode::mirrorAllBays ? 0 : 1;
+  for (int bay = firstBay; bay < kMaxBays; ++bay) {
+    const Disk* other = diskAt(s, st->bays[bay]);
+    if (other == nullptr || other == &d || !other->plugged || offset >= other->spec.length) continue;
+    const uint64_t room = other->spec.length - offset;
+    targets.push_back({st->bays[bay], other->media, uint32_t(std::min<uint64_t>(size, room)), true});
+  }
+  return targets;
+}
+
+uint32_t checkWrite(State& s, DevHandle h, uint64_t offset, const void* data, uint32_t size,
+                    std::vector<Target>* targets) {
+  Handle* handle = nullptr;
+  Disk* d = nullptr;
+  if (uint32_t e = resolve(s, h, &handle, &d)) return e;
+  if (handle->volume != 0) return kErrorAccessDenied;
+  if (size == 0) return 0;  // nothing to write: targets stay empty
+  if (data == nullptr) return kErrorInvalidParameter;
+  if (offset > d->spec.length || size > d->spec.length - offset) return kErrorInvalidParameter;
+  const uint32_t sector = d->spec.sectorSize;
+  if (handle->exclusive &&
+      (offset % sector != 0 || size % sector != 0 || reinterpret_cast<uintptr_t>(data) % sector != 0)) {
+    return kErrorInvalidParameter;
+  }
+  *targets = targetsOf(s, handle->disk, offset, size);
+  for (const Target& t : *targets) {
+    uint32_t error = 0;
+    if (covers(s.disks[t.disk], offset, offset + t.size, &error)) return error;
+  }
+  return 0;
+}
+
+uint32_t copyTo(Media& m, uint64_t offset, const void* data, uint32_t size) {
+  std::lock_guard lock(m.lock);
+  switch (m.backing) {
+    case Backing::memory:
+      std::memcpy(m.memory.data() + offset, data, size);
+      return 0;
+    case Backing::sparseFile:
+      return m.file->write(offset, data, size);
+    case Backing::discarding:
+      return 0;
+  }
+  return 0;
+}
+
+void account(Disk& d, uint64_t offset, uint32_t size, bool mirrored) {
+  d.bytesWritten += size;
+  ++d.writes;
+  d.covered.insert(offset, offset + size);
+  if (d.spec.recordWrites) d.log.push_back({offset, size, mirrored});
+  if (d.unplugAfter != 0 && d.bytesWritten >= d.unplugAfter) {
+    d.unplugAfter = 0;
+    d.plugged = false;
+    ++d.generation;
+  }
+}
+
+template <typename T, typename F>
+T onDisk(DevHandle h, T none, uint32_t* error, F f) {
+  State& s = state();
+  std::lock_guard lock(s.lock);
+  Handle* handle = nullptr;
+  Disk* d = nullptr;
+  const uint32_t e = resolve(s, h, &handle, &d);
+  if (error != nullptr) *error = e;
+  return e == 0 ? f(*handle, *d) : none;
+}
+
+bool failsNow(Disk& d, Request r, uint32_t* error) {
+  ++d.requests[size_t(r)];
+  Fault f;
+  if (!takeFault(d.faults[size_t(r)], &f)) return false;
+  if (error != nullptr) *error = f.error;
+  return true;
+}
+
+}  // namespace
+
+DevHandle devOpen(const char* path, DevOpenMode mode, uint32_t* error) {
+  DevHandle h = invalidDevHandle();
+  const uint32_t e = openHandle(path, mode, &h);
+  if (error != nullptr) *error = e;
+  return h;
+}
+
+uint32_t devWrite(DevHandle h, uint64_t offset, const void* data, uint32_t size) {
+  State& s = state();
+  std::vector<Target> targets;
+  {
+    std::lock_guard lock(s.lock);
+    if (uint32_t e = checkWrite(s, h, offset, data, size, &targets)) return e;
+  }
+  if (targets.empty()) return 0;
+  // The data moves outside the state lock; each disk's own lock keeps its bytes whole.
+  uint32_t result = 0;
+  std::vector<bool> done(targets.size(), false);
+  for (size_t i = 0; i < targets.size(); ++i) {
+    const uint32_t e = copyTo(*targets[i].media, offset, data, targets[i].size);
+    done[i] = e == 0;
+    if (e != 0 && result == 0) result = e;
+  }
+  uint64_t total = 0;
+  std::shared_ptr<const WriteHook> hook;
+  {
+    std::lock_guard lock(s.lock);
+    for (size_t i = 0; i < targets.size(); ++i) {
+      Disk* d = diskAt(s, targets[i].disk);
+      // A reset in between leaves nothing to account for.
+      if (!done[i] || d == nullptr || d->media != targets[i].media) continue;
+      account(*d, offset, targets[i].size, targets[i].mirrored);
+    }
+    if (Disk* d = diskAt(s, targets[0].disk); d != nullptr && d->media == targets[0].media)
+      total = d->bytesWritten;
+    hook = s.hook;
+  }
+  if (result == 0 && hook && *hook) (*hook)(targets[0].disk, total);
+  return result;
+}
+
+void devClose(DevHandle h) {
+  State& s = state();
+  std::lock_guard lock(s.lock);
+  s.handles.erase(reinterpret_cast<uintptr_t>(h));
+}
+
+int32_t queryDeviceNumber(DevHandle h) {
+  return onDisk(h, int32_t(-1), nullptr, [](Handle&, Disk& d) {
+    if (failsNow(d, Request::deviceNumber, nullptr) || d.spec.deviceType != kDeviceTypeDisk)
+      return int32_t(-1);
+    return int32_t(d.spec.deviceNumber);
+  });
+}
+
+uint32_t querySectorSize(DevHandle h) {
+  return onDisk(h, 0u, nullptr, [](Handle&, Disk& d) {
+    return failsNow(d, Request::geometry, nullptr) ? 0u : d.spec.sectorSize;
+  });
+}
+
+uint32_t queryDiskLength(DevHandle h, int64_t* length) {
+  uint32_t error = 0;
+  onDisk(h, 0, &error, [&](Handle& handle, Disk& d) {
+    if (failsNow(d, Request::length, &error)) return 0;
+    if (length == nullptr) return error = kErrorInvalidParameter, 0;
+    uint64_t n = d.spec.length;
+    // A volume handle measures its volume.
+    for (const VolumeSpec& v : d.spec.volumes) {
+      if (handle.volume != 0 && v.letter == handle.volume) n = v.totalBytes;
+    }
+    *length = int64_t(n);
+    return 0;
+  });
+  return error;
+}
+
+uint32_t deleteDriveLayout(DevHandle h) {
+  uint32_t error = 0;
+  onDisk(h, 0, &error, [&](Handle& handle, Disk& d) {
+    if (handle.volume != 0) return error = kErrorInvalidFunction, 0;
+    if (failsNow(d, Request::deleteLayout, &error)) return 0;
+    ++d.layoutDeletions;
+    d.spec.volumes.clear();
+    return 0;
+  });
+  return error;
+}
+
+bool queryScsiAddress(DevHandle h, uint8_t address[8]) {
+  if (address == nullptr) return false;
+  return onDisk(h, false, nullptr, [address](Handle&, Disk& d) {
+    if (failsNow(d, Request::scsiAddress, nullptr)) return false;
+    // SCSI_ADDRESS: Length, PortNumber, PathId, TargetId, Lun.
+    const uint8_t bytes[8] = {
+        8, 0, 0, 0, d.spec.scsiPort, d.spec.scsiPath, d.spec.scsiTarget, d.spec.scsiLun};
+    std::memcpy(address, bytes, sizeof bytes);
+    return true;
+  });
+}
+
+std::vector<uint8_t> queryStorageDescriptor(DevHandle h) {
+  return onDisk(h, std::vector<uint8_t>{}, nullptr, [](Handle&, Disk& d) {
+    if (failsNow(d, Request::descriptor, nullptr)) return std::vector<uint8_t>{};
+    return makeStorageDescriptor(d.spec.busType, d.spec.removableMedia, d.spec.vendorId, d.spec.productId);
+  });
+}
