@@ -124,6 +124,31 @@ TEST_F(EraseRunTest, AllBaysSelectedMirrorTheCommonRangeOnce) {
   EXPECT_EQ(sim::writeCount(s.disks[0]), 7u * 3);
 }
 
+// Every 1 MiB block of [start, end) repeats the block at start (a random pass's generator block).
+void expectRepeatedBlock(sim::DiskId disk, uint64_t start, uint64_t end) {
+  const auto first = sim::readBytes(disk, start, uint32_t(std::min<uint64_t>(MiB, end - start)));
+  for (uint64_t at = start + MiB; at < end; at += MiB) {
+    const uint32_t size = uint32_t(std::min<uint64_t>(MiB, end - at));
+    EXPECT_EQ(sim::readBytes(disk, at, size), std::vector<uint8_t>(first.begin(), first.begin() + size))
+        << "disk " << disk << " block at " << at;
+  }
+}
+
+TEST_F(EraseRunTest, RandomPassReachesEveryBayThroughTheMirrorThenEachRemainder) {
+  const auto s = addStation(sim::StationModel::sywl, {{0, 3 * MiB}, {1, 5 * MiB + 4096}, {2, 4 * MiB}});
+  selectBays({0, 1, 2});
+  eraseNow(0, 2);
+  const uint64_t common = 3 * MiB;
+  const auto mirrored = sim::readBytes(s.disks[0], 0, uint32_t(common));
+  for (sim::DiskId d : s.disks) {
+    expectWholeDiskPasses(d, 1);
+    EXPECT_EQ(sim::readBytes(d, 0, uint32_t(common)), mirrored) << "the same block through the mirror";
+    expectRepeatedBlock(d, 0, common);
+    expectRepeatedBlock(d, common, sim::diskSpec(d).length);
+  }
+  EXPECT_NE(mirrored, std::vector<uint8_t>(common, 0));
+}
+
 TEST_F(EraseRunTest, SelectionDecidesTheMirrorAndUnselectedDisksStayUntouched) {
   struct Case {
     const char* name;
