@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "Fileutil.h"
+
 // A resource as the loader maps it: valid as long as the module stays loaded.
 struct ResourceBlock {
   const uint8_t* data = nullptr;
@@ -22,3 +24,8 @@ uint32_t resourceBlockSize(uint32_t id);
 // A copy of the program's own "BINRES" resource of that id; empty when there is none (*error, when
 // given, receives 0 or the Windows error code).
 std::vector<uint8_t> readResourceBytes(uint32_t id, uint32_t* error = nullptr);
+
+// Writes the "BINRES" resource with that id of a module file (null: the program itself), loaded as
+// data only, to targetPath with writeWholeFile. 0 or the error code.
+uint32_t extractResourceBlock(const char* moduleFile, const char* targetPath, uint32_t id,
+                              UsersAccess access = UsersAccess::full);

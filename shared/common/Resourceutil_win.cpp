@@ -39,3 +39,18 @@ std::vector<uint8_t> readResourceBytes(uint32_t id, uint32_t* error) {
   if (result != 0) return {};
   return std::vector<uint8_t>(block.data, block.data + block.size);
 }
+
+uint32_t extractResourceBlock(const char* moduleFile, const char* targetPath, uint32_t id,
+                              UsersAccess access) {
+  HMODULE module = nullptr;
+  if (moduleFile != nullptr && *moduleFile != 0) {
+    // As data: nothing of the file runs, and its imports are not loaded.
+    module = LoadLibraryExA(moduleFile, nullptr, LOAD_LIBRARY_AS_DATAFILE | DONT_RESOLVE_DLL_REFERENCES);
+    if (module == nullptr) return lastErrorOr(ERROR_FILE_NOT_FOUND);
+  }
+  ResourceBlock block;
+  uint32_t result = findResourceBlock(module, id, &block);
+  if (result == 0) result = writeWholeFile(targetPath, block.data, block.size, access);
+  if (module != nullptr) FreeLibrary(module);
+  return result;
+}
