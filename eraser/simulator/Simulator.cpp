@@ -11,6 +11,12 @@
 namespace sim {
 namespace detail {
 
+bool samePath(std::string_view a, std::string_view b) {
+  auto lower = [](char c) { return std::tolower(static_cast<unsigned char>(c)); };
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
 State& state() {
   static State s;
   return s;
@@ -48,6 +54,12 @@ uint32_t resolve(State& s, DevHandle h, Handle** handle, Disk** disk) {
   return 0;
 }
 
+void unplugNow(Disk& d) {
+  if (d.plugged) ++d.generation;
+  d.plugged = false;
+  d.unplugAfter = 0;
+}
+
 void RangeSet::insert(uint64_t start, uint64_t end) {
   if (start >= end) return;
   // Merge with every range that overlaps or touches [start, end).
@@ -81,11 +93,6 @@ using namespace detail;
 namespace {
 
 char lower(char c) { return char(std::tolower(static_cast<unsigned char>(c))); }
-
-bool samePath(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower(x) == lower(y); });
-}
 
 bool letterTaken(const State& s, char letter) {
   for (const Disk& d : s.disks) {
@@ -123,12 +130,20 @@ std::shared_ptr<Media> makeMedia(const DiskSpec& spec) {
   return media;
 }
 
+// Runs f on the disk under the state lock; none when there is no such disk.
 template <typename T, typename F>
-T withDisk(DiskId id, T none, F f) {
+T readDisk(DiskId id, T none, F f) {
   State& s = state();
   std::lock_guard lock(s.lock);
   Disk* d = diskAt(s, id);
   return d != nullptr ? f(*d) : none;
+}
+
+template <typename F>
+void changeDisk(DiskId id, F f) {
+  State& s = state();
+  std::lock_guard lock(s.lock);
+  if (Disk* d = diskAt(s, id)) f(*d);
 }
 
 }  // namespace
@@ -229,7 +244,7 @@ bool insertDisk(StationId station, int bay, DiskId disk) {
 }
 
 void setParentInstance(DiskId disk, uint32_t parent) {
-  withDisk(disk, 0, [parent](Disk& d) { return d.spec.parentInstance = parent, 0; });
+  changeDisk(disk, [parent](Disk& d) { d.spec.parentInstance = parent; });
 }
 
 bool addVolume(DiskId disk, const VolumeSpec& volume) {
@@ -272,20 +287,20 @@ bool removeVolume(char letter) {
 
 void failRequest(DiskId disk, Request request, const Fault& fault) {
   if (request >= Request::count) return;
-  withDisk(disk, 0, [&](Disk& d) { return d.faults[size_t(request)] = {fault.times != 0, fault}, 0; });
+  changeDisk(disk, [&](Disk& d) { d.faults[size_t(request)] = {fault.times != 0, fault}; });
 }
 
 void clearFault(DiskId disk, Request request) {
   if (request >= Request::count) return;
-  withDisk(disk, 0, [&](Disk& d) { return d.faults[size_t(request)] = {}, 0; });
+  changeDisk(disk, [&](Disk& d) { d.faults[size_t(request)] = {}; });
 }
 
 void failWritesAt(DiskId disk, uint64_t offset, uint32_t error) {
-  withDisk(disk, 0, [&](Disk& d) { return d.badBytes.emplace_back(offset, error), 0; });
+  changeDisk(disk, [&](Disk& d) { d.badBytes.emplace_back(offset, error); });
 }
 
 void clearWriteFaults(DiskId disk) {
-  withDisk(disk, 0, [](Disk& d) { return d.badBytes.clear(), 0; });
+  changeDisk(disk, [](Disk& d) { d.badBytes.clear(); });
 }
 
 void failModeCommand(StationId station, const Fault& fault) {
@@ -300,25 +315,19 @@ void clearModeCommandFault(StationId station) {
   if (Station* st = stationAt(s, station)) st->modeFault = {};
 }
 
-void unplug(DiskId disk) {
-  withDisk(disk, 0, [](Disk& d) {
-    if (d.plugged) ++d.generation;
-    return d.plugged = false, 0;
-  });
-}
+void unplug(DiskId disk) { changeDisk(disk, unplugNow); }
 
 void replug(DiskId disk) {
-  withDisk(disk, 0, [](Disk& d) { return d.plugged = true, 0; });
+  changeDisk(disk, [](Disk& d) { d.plugged = true; });
 }
 
 void unplugAfterBytes(DiskId disk, uint64_t n) {
-  withDisk(disk, 0, [n](Disk& d) {
-    if (n == 0 || d.bytesWritten >= n) {
-      if (d.plugged) ++d.generation;
-      d.plugged = false;
-      return 0;
+  changeDisk(disk, [n](Disk& d) {
+    if (d.bytesWritten >= n) {
+      unplugNow(d);
+    } else {
+      d.unplugAfter = n;
     }
-    return d.unplugAfter = n, 0;
   });
 }
 
@@ -347,19 +356,19 @@ std::vector<DiskId> disks() {
 }
 
 DiskSpec diskSpec(DiskId disk) {
-  return withDisk(disk, DiskSpec{}, [](Disk& d) { return d.spec; });
+  return readDisk(disk, DiskSpec{}, [](Disk& d) { return d.spec; });
 }
 
 bool isPlugged(DiskId disk) {
-  return withDisk(disk, false, [](Disk& d) { return d.plugged; });
+  return readDisk(disk, false, [](Disk& d) { return d.plugged; });
 }
 
 StationId stationOf(DiskId disk) {
-  return withDisk(disk, kNone, [](Disk& d) { return d.station; });
+  return readDisk(disk, kNone, [](Disk& d) { return d.station; });
 }
 
 int bayOf(DiskId disk) {
-  return withDisk(disk, kNone, [](Disk& d) { return d.bay; });
+  return readDisk(disk, kNone, [](Disk& d) { return d.bay; });
 }
 
 DiskId diskInBay(StationId station, int bay) {
@@ -383,15 +392,18 @@ DiskId findVolume(char letter, VolumeSpec* volume) {
 }
 
 std::vector<uint8_t> readBytes(DiskId disk, uint64_t offset, uint32_t size) {
-  auto media = withDisk(disk, std::shared_ptr<Media>(), [](Disk& d) { return d.media; });
-  const uint64_t length = withDisk(disk, uint64_t(0), [](Disk& d) { return d.spec.length; });
-  if (!media || offset > length || size > length - offset) return {};
+  auto media = readDisk(disk, std::shared_ptr<Media>(), [offset, size](Disk& d) {
+    return offset <= d.spec.length && size <= d.spec.length - offset ? d.media : nullptr;
+  });
+  if (!media) return {};
   std::lock_guard lock(media->lock);
   std::vector<uint8_t> out;
   switch (media->backing) {
-    case Backing::memory:
-      out.assign(media->memory.begin() + ptrdiff_t(offset), media->memory.begin() + ptrdiff_t(offset + size));
+    case Backing::memory: {
+      const auto from = media->memory.begin() + ptrdiff_t(offset);
+      out.assign(from, from + ptrdiff_t(size));
       break;
+    }
     case Backing::sparseFile:
       out.resize(size);
       if (media->file->read(offset, out.data(), size) != 0) out.clear();
@@ -403,28 +415,28 @@ std::vector<uint8_t> readBytes(DiskId disk, uint64_t offset, uint32_t size) {
 }
 
 uint64_t bytesWritten(DiskId disk) {
-  return withDisk(disk, uint64_t(0), [](Disk& d) { return d.bytesWritten; });
+  return readDisk(disk, uint64_t(0), [](Disk& d) { return d.bytesWritten; });
 }
 
 uint64_t writeCount(DiskId disk) {
-  return withDisk(disk, uint64_t(0), [](Disk& d) { return d.writes; });
+  return readDisk(disk, uint64_t(0), [](Disk& d) { return d.writes; });
 }
 
 std::vector<ByteRange> coverage(DiskId disk) {
-  return withDisk(disk, std::vector<ByteRange>{}, [](Disk& d) { return d.covered.ranges(); });
+  return readDisk(disk, std::vector<ByteRange>{}, [](Disk& d) { return d.covered.ranges(); });
 }
 
 std::vector<WriteRecord> writeLog(DiskId disk) {
-  return withDisk(disk, std::vector<WriteRecord>{}, [](Disk& d) { return d.log; });
+  return readDisk(disk, std::vector<WriteRecord>{}, [](Disk& d) { return d.log; });
 }
 
 uint32_t requestCount(DiskId disk, Request request) {
   if (request >= Request::count) return 0;
-  return withDisk(disk, 0u, [request](Disk& d) { return d.requests[size_t(request)]; });
+  return readDisk(disk, 0u, [request](Disk& d) { return d.requests[size_t(request)]; });
 }
 
 uint32_t layoutDeletions(DiskId disk) {
-  return withDisk(disk, 0u, [](Disk& d) { return d.layoutDeletions; });
+  return readDisk(disk, 0u, [](Disk& d) { return d.layoutDeletions; });
 }
 
 int openHandleCount(DiskId disk) {
@@ -440,7 +452,7 @@ int openHandleCount(DiskId disk) {
 }
 
 bool usesDirectIo(DiskId disk) {
-  auto media = withDisk(disk, std::shared_ptr<Media>(), [](Disk& d) { return d.media; });
+  auto media = readDisk(disk, std::shared_ptr<Media>(), [](Disk& d) { return d.media; });
   return media && media->file && media->file->direct();
 }
 

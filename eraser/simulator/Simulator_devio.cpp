@@ -26,17 +26,9 @@ DiskId diskWithVolume(const State& s, char letter) {
   return kNone;
 }
 
-DiskId diskWithPath(const State& s, const char* path) {
-  const size_t n = std::strlen(path);
+DiskId diskWithPath(const State& s, std::string_view path) {
   for (size_t i = 0; i < s.disks.size(); ++i) {
-    const std::string& p = s.disks[i].spec.path;
-    if (p.size() != n) continue;
-    bool same = true;
-    for (size_t k = 0; k < n && same; ++k) {
-      same =
-          std::tolower(static_cast<unsigned char>(p[k])) == std::tolower(static_cast<unsigned char>(path[k]));
-    }
-    if (same) return DiskId(i);
+    if (samePath(s.disks[i].spec.path, path)) return DiskId(i);
   }
   return kNone;
 }
@@ -56,7 +48,7 @@ uint32_t sharingError(const State& s, DiskId disk, char volume, bool exclusive) 
 }
 
 uint32_t openHandle(const char* path, DevOpenMode mode, DevHandle* out) {
-  if (path == nullptr) return kErrorFileNotFound;
+  if (path == nullptr) return kErrorInvalidParameter;
   const bool exclusive = mode == DevOpenMode::exclusiveUnbuffered;
   State& s = state();
   std::lock_guard lock(s.lock);
@@ -154,11 +146,7 @@ void account(Disk& d, uint64_t offset, uint32_t size, bool mirrored) {
   ++d.writes;
   d.covered.insert(offset, offset + size);
   if (d.spec.recordWrites) d.log.push_back({offset, size, mirrored});
-  if (d.unplugAfter != 0 && d.bytesWritten >= d.unplugAfter) {
-    d.unplugAfter = 0;
-    d.plugged = false;
-    ++d.generation;
-  }
+  if (d.unplugAfter != 0 && d.bytesWritten >= d.unplugAfter) unplugNow(d);
 }
 
 template <typename T, typename F>

@@ -79,11 +79,17 @@ struct State {
   std::shared_ptr<const WriteHook> hook;
 };
 
-State& state();  // callers hold state().lock while they touch it
+State& state();
+
+// Device paths compare as Windows compares object names: without regard to case.
+bool samePath(std::string_view a, std::string_view b);  // callers hold state().lock while they touch it
 
 Disk* diskAt(State& s, DiskId id);
 Station* stationAt(State& s, StationId id);
 bool isLive(const Disk& d, const Handle& h);
+
+// The disk is gone: its handles die and it cannot be opened until it is plugged in again.
+void unplugNow(Disk& d);
 
 // Takes one failure from an armed fault: true (and the fault) when the request must fail.
 bool takeFault(ArmedFault& f, Fault* fault);
