@@ -21,7 +21,8 @@
 // - a write that reaches past the end of the disk fails as a whole with 87, as the disk class
 //   driver does; on an unbuffered handle the offset, the size and the data address must be
 //   multiples of the sector size (87 otherwise); a write of 0 bytes succeeds and changes nothing;
-// - writes through a volume handle fail with 5, deleting the layout through one with 1;
+// - a volume handle answers as its disk does (device number, geometry, pass-through), except that
+//   its length is the volume's size; writes through it fail with 5, deleting the layout with 1;
 // - deleting the drive layout removes the disk's volumes, as it does on a real machine;
 // - an unplugged disk answers every request of its existing handles with 1167 (or the request's
 //   "none" value) and new opens with 2; plugging it in again does not revive old handles.
@@ -91,6 +92,12 @@ enum class BayReplyForm : uint8_t {
   jm,     // "J", "M", x, bay
   plain,  // x, bay, x, x
 };
+// Stations start independent. The mode command FE 04 64 <value> sets the mode: "SYWL" and "SYW2"
+// take 2 independent, 1 mirrorAllBays, 0 mirrorFromSecondBay; "SYW4" takes 2 independent and
+// 0 mirrorAllBays; other values are refused. In mirrorAllBays a write sent to any bay reaches every
+// occupied bay; in mirrorFromSecondBay a write sent to bay 1 or above reaches every occupied bay
+// from 1 on, and one sent to bay 0 stays there. The station makes the copies itself, so they reach
+// disks that other handles hold exclusively (not unplugged ones), each cut at its disk's end.
 enum class BayMode : uint8_t { independent, mirrorAllBays, mirrorFromSecondBay };
 
 struct StationSpec {
