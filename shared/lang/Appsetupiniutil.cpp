@@ -5,7 +5,8 @@
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+// A stray CR (a line end of CR CR LF) counts as a blank.
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
 std::string_view trim(std::string_view s) {
   while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
@@ -30,6 +31,7 @@ bool quoted(std::string_view s) {
 // line starts.
 struct Line {
   size_t start, end, next;
+  bool hasBreak;  // ends in LF (a CR alone does not end a line)
   std::string_view content;
 };
 
@@ -39,6 +41,7 @@ bool nextLine(std::string_view text, size_t pos, Line* line) {
   line->start = pos;
   line->next = lf == std::string_view::npos ? text.size() : lf + 1;
   line->end = lf == std::string_view::npos ? text.size() : lf;
+  line->hasBreak = lf != std::string_view::npos;
   if (line->end > pos && text[line->end - 1] == '\r') --line->end;
   line->content = text.substr(pos, line->end - pos);
   return true;
@@ -87,14 +90,14 @@ Location locate(std::string_view text, std::string_view section, std::string_vie
       if (!at.sectionFound && sameName(name, section)) {
         at.sectionFound = inSection = true;
         at.sectionEnd = line.next;
-        at.sectionEndHasBreak = line.next != line.end;
+        at.sectionEndHasBreak = line.hasBreak;
       }
       continue;
     }
     if (!inSection) continue;
     if (!trim(line.content).empty()) {
       at.sectionEnd = line.next;
-      at.sectionEndHasBreak = line.next != line.end;
+      at.sectionEndHasBreak = line.hasBreak;
     }
     if (kind == LineKind::entry && sameName(name, key)) {
       at.keyFound = true;

@@ -21,6 +21,7 @@ TEST(IniText, ReadsSectionsKeysCaseBlanksAndLineEnds) {
       {"[Display]\nLang=\"DEU\n", "\"DEU"},
       {"[Display]\nLang=a=b\n", "a=b"},
       {"[Display]\nLang=\n", ""},
+      {"[Display]\r\r\nLang=ENG\r\r\n", "ENG"},
       {"[Display]\nLang=ENG\nLang=DEU\n", "ENG"},
       {"", nullptr},
       {"Lang=ENG\r\n[Display]\r\n", nullptr},
@@ -52,6 +53,9 @@ TEST(IniText, SettingAValueKeepsEveryOtherLine) {
       {"[Display]\r\nFont=Arial\r\n\r\n[Other]\r\nA=1\r\n",
        "[Display]\r\nFont=Arial\r\nLang=DEU\r\n\r\n[Other]\r\nA=1\r\n"},
       {"[Display]", "[Display]\r\nLang=DEU\r\n"},
+      // A CR alone ends no line (found by fuzzing).
+      {"[Display]\r", "[Display]\r\r\nLang=DEU\r\n"},
+      {"[Display\r", "[Display\r\r\nLang=DEU\r\n"},
       {"[Display]\nFont=Arial", "[Display]\nFont=Arial\nLang=DEU\n"},
       {"[Other]\nA=1\n", "[Other]\nA=1\n\n[Display]\nLang=DEU\n"},
       {"[Other]\r\nA=1", "[Other]\r\nA=1\r\n\r\n[Display]\r\nLang=DEU\r\n"},
