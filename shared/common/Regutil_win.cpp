@@ -91,7 +91,7 @@ std::string readStringValue(HKEY root, const char* subkey, const char* name, uin
     RegCloseKey(key);
   }
   if (error != nullptr) *error = result;
-  if (result != 0) return {};
+  if (result != 0 || data.empty()) return {};
   // Up to the terminator; a value stored without one still ends at its size.
   const auto* text = reinterpret_cast<const char*>(data.data());
   return std::string(text, strnlen(text, data.size()));
