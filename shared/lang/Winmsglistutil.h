@@ -25,8 +25,8 @@ void destroyLanguageTables();
 clMsgObject* loadTable(uint32_t id, const char* code);
 clMsgObject* loadTable(uint32_t id, const char* code, const LanguageResourceSource& source);
 
-// The language list (nullptr before createLanguageTables) and its tables in list order: English, Traditional
-// Chinese, Simplified Chinese, German.
+// The language list (nullptr before createLanguageTables) and its tables in list order (for the
+// programs as shipped: English, Traditional Chinese, Simplified Chinese, German).
 const clNuvantObjectList* languageList();
 clMsgObject* firstLanguageTable();
 clMsgObject* nextLanguageTable(const clMsgObject* table);
