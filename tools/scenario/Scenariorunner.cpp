@@ -1,6 +1,7 @@
 // The scenario runner: builds the simulated machine, admits its disks, runs one erase and reports.
 #include "Scenariorunner.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -271,21 +272,29 @@ std::set<std::string> logNames(const fs::path& folder) {
   return names;
 }
 
+// The endings a log records, in the order they first appear. Every line of a station run goes to
+// all of its logs, so one disk's log also tells how the other disks' jobs ended.
+bool isEnding(const std::string& line) {
+  return line == "Erase Success" || line == "Erase Cancel" || line == "Disk Init Error" ||
+         line.rfind("WriteFile Error:", 0) == 0;
+}
+
 // The logs this run created, by bay: the first line of a log is "Disk<bay + 1>".
 std::vector<LogEntry> newLogs(const fs::path& folder, const std::set<std::string>& before) {
   std::vector<LogEntry> byBay(6);
   for (const std::string& name : logNames(folder)) {
     if (before.count(name) != 0) continue;
     std::ifstream in(folder / fs::u8path(name), std::ios::binary);
-    std::string line, first, last;
+    std::string line, first, endings;
     while (std::getline(in, line)) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
       if (first.empty()) first = line;
-      if (!line.empty()) last = line;
+      if (isEnding(line) && endings.find(line) == std::string::npos)
+        endings += (endings.empty() ? "" : ", ") + line;
     }
     int bay = 0;
     if (std::sscanf(first.c_str(), "Disk%d", &bay) == 1 && bay >= 1 && bay <= 6)
-      byBay[size_t(bay - 1)] = {name, last};
+      byBay[size_t(bay - 1)] = {name, endings.empty() ? "no ending" : endings};
   }
   return byBay;
 }
@@ -314,6 +323,7 @@ void collect(const Scenario& s, const Machine& m, const fs::path& out,
     for (const sim::ByteRange& range : sim::coverage(disk)) dr.bytesCovered += range.end - range.start;
     const auto ranges = sim::coverage(disk);
     dr.complete = ranges.size() == 1 && ranges[0] == sim::ByteRange{0, d.length};
+    dr.selected = !s.station || std::find(s.selected.begin(), s.selected.end(), d.bay) != s.selected.end();
     dr.plugged = sim::isPlugged(disk);
     dr.directIo = sim::usesDirectIo(disk);
     if (d.backing != ScenarioBacking::discard) {
@@ -333,14 +343,17 @@ void printReport(const Scenario& s, const RunnerReport& r, const fs::path& out) 
               r.cancelled ? " (cancelled)" : "", (unsigned long long)r.sent, byteSizeText(r.sent).c_str(),
               r.seconds > 0 ? mib / r.seconds : 0.0);
   std::printf("Method %d: %s\n", s.method, methodName(s.method));
-  std::printf("%-4s %-30s %10s %10s  %-22s %s\n", "bay", "model", "length", "written", "coverage", "log");
+  std::printf("%-4s %-30s %10s %10s  %-27s %s\n", "bay", "model", "length", "written", "coverage",
+              "log: endings it records");
   for (const RunnerDiskReport& d : r.disks) {
     std::string coverage = d.complete            ? "complete"
                            : d.bytesCovered == 0 ? "none"
                                                  : "partial, " + byteSizeText(d.bytesCovered);
     if (!d.plugged) coverage += " (unplugged)";
-    const std::string log = d.log.empty() ? "(no log)" : d.log + ": " + d.logEnd;
-    std::printf("%-4d %-30s %10s %10s  %-22s %s\n", d.bay, d.model.c_str(), byteSizeText(d.length).c_str(),
+    const std::string log = !d.log.empty() ? d.log + ": " + d.logEnd
+                            : d.selected   ? "(no log)"
+                                           : "(not ticked)";
+    std::printf("%-4d %-30s %10s %10s  %-27s %s\n", d.bay, d.model.c_str(), byteSizeText(d.length).c_str(),
                 byteSizeText(d.bytesWritten).c_str(), coverage.c_str(), log.c_str());
   }
   std::printf("Logs:   %s\n", (out / "Velmora Log").string().c_str());

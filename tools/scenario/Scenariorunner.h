@@ -21,11 +21,12 @@ struct RunnerDiskReport {
   uint64_t bytesWritten = 0;  // every byte the disk received, mirrored copies included
   uint64_t bytesCovered = 0;  // distinct bytes written
   bool complete = false;      // every byte from 0 to the length was written
+  bool selected = false;      // the bay was ticked (a plain disk always is)
   bool plugged = true;
   std::string image;      // image file, empty for a discarding disk
   bool directIo = false;  // the image was written around the system cache
   std::string log;        // log file name, empty when the run made none for the disk
-  std::string logEnd;     // the log's last line
+  std::string logEnd;     // the endings the log records ("Erase Success, WriteFile Error:23")
 };
 
 struct RunnerReport {
