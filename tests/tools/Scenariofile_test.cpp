@@ -192,7 +192,7 @@ TEST(ScenarioFile, EveryMistakeNamesItsLine) {
       {station + "refuse-mode sometimes\n", 3, "busy"},
       {station + "cancel after=soon\n", 3, "not a byte size"},
       {station + "speed fast\n", 3, "200MiB/s"},
-      {station + "disk bay=1 length=2MiB file=x.img\n", 3, "needs sparse backing"},
+      {station + "disk bay=1 length=2MiB file=x.img\n", 3, "needs memory or sparse backing"},
       {station + "backing sparse\ndisk bay=1 length=2MiB file=A.img\ndisk bay=2 length=2MiB file=a.img\n", 5,
        "image of line 4"},
       {"station SYWL\ndisk bay=0 length=768MiB backing=memory\ndisk bay=1 length=512MiB backing=memory\n", 3,

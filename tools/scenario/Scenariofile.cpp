@@ -483,8 +483,8 @@ bool checkWhole(Reader& r, ScenarioError* error) {
     ScenarioDisk& d = s.disks[i];
     if (!r.diskBacking[i]) d.backing = r.backing;
     d.unbuffered = d.backing == ScenarioBacking::sparse && r.unbuffered;
-    if (!d.file.empty() && d.backing != ScenarioBacking::sparse)
-      return at(d.line, "file= needs sparse backing");
+    if (!d.file.empty() && d.backing == ScenarioBacking::discard)
+      return at(d.line, "file= needs memory or sparse backing (a discarding disk has no image)");
     if (d.model.empty()) d.model = "VELMORA SIM DISK " + std::to_string(d.bay + 1);
     if (d.serial.empty()) d.serial = "SIM" + std::to_string(100000 + d.line);
   }

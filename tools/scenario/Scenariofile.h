@@ -30,7 +30,7 @@ struct ScenarioDisk {
   std::string serial;
   ScenarioBacking backing = ScenarioBacking::discard;  // the file's backing unless the line names one
   bool unbuffered = false;                             // sparse: written around the system cache
-  std::string file;  // sparse image; empty: "disk<bay+1>.img"; relative to the output folder
+  std::string file;  // image; empty: "disk<bay+1>.img"; relative to the output folder
 };
 
 struct ScenarioFault {
