@@ -44,7 +44,8 @@ bool clErase::open(const std::string& path, int64_t start, int64_t end) {
 }
 
 int clErase::step(bool quickStop) {
-  const std::string now = logTimeText(localTimeNow());
+  // The time is only needed for the few steps that write a line.
+  auto now = [] { return logTimeText(localTimeNow()); };
   if (ready == 0) {
     log(std::string(kLogRule) + "Disk Init Error\r\n");
     return -1;
@@ -67,7 +68,7 @@ int clErase::step(bool quickStop) {
     char line[160];
     std::snprintf(line, sizeof line, " Starting new task(%" PRId64 " - %" PRId64 ") %s\r\n", rangeStart,
                   rangeEnd, currentRandom ? "Random" : currentPassText.c_str());
-    log(now + line);
+    log(now() + line);
     if (current == rangeEnd) passesDone += 1;
     current = rangeStart;
     passes.pop_front();
@@ -82,7 +83,7 @@ int clErase::step(bool quickStop) {
   }
   if (writeSize == 0) {
     // An empty range: the pass is complete at once.
-    log(now + " Task completed\r\n");
+    log(now() + " Task completed\r\n");
     return 1;
   }
   if (writeSize % bytesPerSector != 0) {
@@ -95,7 +96,7 @@ int clErase::step(bool quickStop) {
     current += writeSize;
     if (current >= rangeEnd) {
       current = rangeEnd;
-      log(now + " Task completed\r\n");
+      log(now() + " Task completed\r\n");
     }
     return 1;
   }
@@ -104,7 +105,7 @@ int clErase::step(bool quickStop) {
                 " Error when write file(%" PRId64 " - %" PRId64 ") %s\r\n%sWriteFile Error:%u\r\n", current,
                 current + int64_t(writeSize), currentRandom ? "Random" : currentPassText.c_str(), kLogRule,
                 error);
-  log(now + line);
+  log(now() + line);
   return -1;
 }
 
