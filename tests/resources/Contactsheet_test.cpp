@@ -216,6 +216,40 @@ TEST(PicturesSheet, EraserFrameFromItsPieces) {
   EXPECT_TRUE(window.save(std::filesystem::path(VELMORA_SCREENSHOT_DIR) / "eraser-frame.png"));
 }
 
+// The wizard window of each setup program with the pictures its start page shows: the product icon
+// on the top band, the step chevrons, the logo, the brand word, a check box.
+TEST(PicturesSheet, WizardStartPagesWithTheirPictures) {
+  for (const char* program : {"install", "uninstall"}) {
+    std::vector<PictureRow> rows = tableOf(program);
+    auto image = [&](uint32_t id) {
+      for (const PictureRow& row : rows)
+        if (row.id == id && row.kind != "icon") return imagesOf(row).at(0);
+      ADD_FAILURE() << id;
+      return DecodedImage{};
+    };
+    Canvas window(500, 400, 0xFFFFFF);
+    window.fill(0, 24, 500, 55, 0xF0F0F0);
+    window.fill(0, 355, 500, 45, 0xF0F0F0);
+    window.fill(0, 0, 500, 24, 0xA30000);
+    window.draw(image(21304), 22, 30);
+    for (int step = 0; step < 3; ++step) {
+      int x = 32 + 51 * step;
+      if (step > 0) window.draw(image(21305), x, 106);
+      window.fill(x + 20, 100, 23, 23, step == 0 ? 0xCC3333 : 0xA30000);
+    }
+    window.draw(image(21303), 166, 140);
+    window.draw(image(21470), 26, program == std::string("install") ? 188 : 191);
+    if (program == std::string("install")) {
+      window.draw(image(21203), 30, 260);
+      window.draw(image(21201), 30, 280);
+    }
+    window.fill(0, 0, 500, 1, 0), window.fill(0, 399, 500, 1, 0);
+    window.fill(0, 0, 1, 400, 0), window.fill(499, 0, 1, 400, 0);
+    EXPECT_TRUE(
+        window.save(std::filesystem::path(VELMORA_SCREENSHOT_DIR) / (std::string(program) + "-start.png")));
+  }
+}
+
 // The fragments are generated from the tables; one that was not regenerated after a table change
 // would build a program with the old pictures.
 TEST(PicturesSheet, FragmentsListExactlyTheTablesRows) {
