@@ -78,7 +78,7 @@ void expectBitmap(const std::vector<uint8_t>& dib, const PictureRow& row) {
   clearColourToTransparent(&keyed, bitmap.transparentColour);
   size_t visible = 0;
   for (size_t i = 3; i < keyed.rgba.size(); i += 4) visible += keyed.rgba[i] != 0;
-  EXPECT_GT(visible, keyed.rgba.size() / 4 / 4) << "most of the picture is the transparent colour";
+  EXPECT_GT(visible, keyed.rgba.size() / 4 / 16) << "the picture is little more than its transparent colour";
 }
 
 class PicturesTest : public ::testing::Test {
