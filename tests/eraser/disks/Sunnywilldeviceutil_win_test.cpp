@@ -1,11 +1,14 @@
 // Station replies no simulated station gives: a bay the model does not have.
+#include <windows.h>
+// windows.h first: the device headers build on its types.
+#include <winioctl.h>
+//
 #include <gtest/gtest.h>
 #include <ntddscsi.h>
-#include <winioctl.h>
 
 #include <cstring>
 
-#include "Deviceioutil_win.h"  // windows.h first
+#include "Deviceioutil_win.h"
 #include "Product.h"
 #include "Sunnywilldeviceutil.h"
 
