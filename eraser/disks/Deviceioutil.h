@@ -1,6 +1,7 @@
 // Device layer: every request the eraser makes of storage, with a Windows side and a simulated side.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -87,10 +88,54 @@ uint32_t miniportIdentify(DevHandle h, uint8_t driveNumber, const uint8_t regist
 // IDENTIFY through SMART_RCV_DRIVE_DATA (drive 0); 512 bytes into out. True on success.
 bool smartIdentify(DevHandle h, uint8_t out[512]);
 
+// --- disk interfaces and volumes --------------------------------------------------------------------
+
+// One present disk as the system's enumeration of disk interfaces lists it.
+struct DiskInterface {
+  std::string devicePath;       // opens the disk
+  uint32_t parentInstance = 0;  // device node of the disk's parent; 0 when it cannot be read
+};
+
+struct DiskEnumeration {
+  // Not 0: the list of present disks could not be had (SetupDiGetClassDevs); nothing else is set.
+  uint32_t error = 0;
+  std::vector<DiskInterface> interfaces;  // in the system's order
+  std::vector<uint32_t> skipped;          // the error of each member whose interface or path was unreadable
+};
+
+// The present disk interfaces with their parents. The list is complete when it is returned: a
+// member that cannot be read is left out (its error in skipped), and the walk ends at the end of the
+// system's list.
+DiskEnumeration enumerateDiskInterfaces();
+
+// The drive letters in use: bit n stands for the letter 'a' + n (GetLogicalDrives).
+uint32_t logicalDriveMask();
+
+// Total and free bytes of the volume at a root such as u"e:\\" (GetDiskFreeSpaceW). False, with the
+// outputs untouched, when they cannot be read.
+bool queryVolumeSpace(const std::u16string& root, uint64_t* totalBytes, uint64_t* freeBytes);
+
+// Label and file-system name of the volume at a root (GetVolumeInformationW, 260-unit buffers).
+// False, with the outputs untouched, when they cannot be read.
+bool queryVolumeNames(const std::u16string& root, std::u16string* label, std::u16string* fileSystem);
+
 // --- time -------------------------------------------------------------------------------------------
 
 uint32_t devTickCount();  // milliseconds, wraps like GetTickCount
 void devSleep(uint32_t milliseconds);
+
+// Lets one thread end another's waits at once. Set stopped back to false before it is used again.
+struct DevStopSignal {
+  std::atomic<bool> stopped{false};
+};
+
+// Waits until milliseconds have passed since the tick count since (as devTickCount counts them), or
+// until the signal is stopped. True when it was stopped. On the simulator's manual clock the wait
+// blocks until a test moves the clock far enough: time never passes by itself there.
+bool devWaitSince(DevStopSignal& signal, uint32_t since, uint32_t milliseconds);
+
+// Stops the signal and wakes every wait on it.
+void devStop(DevStopSignal& signal);
 
 // --- reading a storage device descriptor (portable) --------------------------------------------------
 

@@ -2,6 +2,9 @@
 #pragma once
 
 #include <windows.h>
+// clang-format off
+#include <setupapi.h>
+// clang-format on
 
 #include <cstdint>
 
@@ -13,6 +16,20 @@ struct DevSystemCalls {
   decltype(&::WriteFile) writeFile = ::WriteFile;
   decltype(&::CloseHandle) closeHandle = ::CloseHandle;
   decltype(&::DeviceIoControl) deviceIoControl = ::DeviceIoControl;
+  // The enumeration of disk interfaces.
+  decltype(&::SetupDiGetClassDevsW) setupDiGetClassDevsW = ::SetupDiGetClassDevsW;
+  decltype(&::SetupDiEnumDeviceInfo) setupDiEnumDeviceInfo = ::SetupDiEnumDeviceInfo;
+  decltype(&::SetupDiEnumDeviceInterfaces) setupDiEnumDeviceInterfaces = ::SetupDiEnumDeviceInterfaces;
+  decltype(&::SetupDiGetDeviceInterfaceDetailA) setupDiGetDeviceInterfaceDetailA =
+      ::SetupDiGetDeviceInterfaceDetailA;
+  decltype(&::SetupDiDestroyDeviceInfoList) setupDiDestroyDeviceInfoList = ::SetupDiDestroyDeviceInfoList;
+  uint32_t (*cmGetParent)(uint32_t devInst) = defaultCmGetParent;  // 0 when the parent is unknown
+  // Drive letters and volumes.
+  decltype(&::GetLogicalDrives) getLogicalDrives = ::GetLogicalDrives;
+  decltype(&::GetDiskFreeSpaceW) getDiskFreeSpaceW = ::GetDiskFreeSpaceW;
+  decltype(&::GetVolumeInformationW) getVolumeInformationW = ::GetVolumeInformationW;
+
+  static uint32_t defaultCmGetParent(uint32_t devInst);  // CM_Get_Parent, bound at run time
 };
 
 DevSystemCalls& devSystemCalls();

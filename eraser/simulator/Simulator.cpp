@@ -12,7 +12,8 @@ namespace sim {
 namespace detail {
 
 bool samePath(std::string_view a, std::string_view b) {
-  auto lower = [](char c) { return std::tolower(static_cast<unsigned char>(c)); };
+  // ASCII folding without the C locale's per-character call: paths are compared on every request.
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
   return a.size() == b.size() &&
          std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
 }
@@ -190,6 +191,10 @@ void reset() {
     s.stations.clear();
     s.handles.clear();
     s.hook.reset();
+    s.enumerationOrder.clear();
+    s.enumerationFault = {};
+    s.enumerations = 0;
+    s.foreignDrives = 0;
   }
   simClockSetMode(SimClockMode::manual);
   simClockSet(1000);
@@ -240,6 +245,19 @@ bool insertDisk(StationId station, int bay, DiskId disk) {
   d->station = station;
   d->bay = bay;
   if (st->spec.parentInstance != 0) d->spec.parentInstance = st->spec.parentInstance;
+  return true;
+}
+
+bool removeFromBay(DiskId disk) {
+  State& s = state();
+  std::lock_guard lock(s.lock);
+  Disk* d = diskAt(s, disk);
+  Station* st = d != nullptr ? stationAt(s, d->station) : nullptr;
+  if (st == nullptr) return false;
+  st->bays[size_t(d->bay)] = kNone;
+  d->station = kNone;
+  d->bay = kNone;
+  unplugNow(*d);
   return true;
 }
 

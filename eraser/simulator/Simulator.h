@@ -122,6 +122,9 @@ StationId addStation(const StationSpec& spec);
 // Puts a disk into a free bay; false for an unknown station or disk, a bay out of range, a taken
 // bay, or a disk already in a station.
 bool insertDisk(StationId station, int bay, DiskId disk);
+// Pulls a disk out of its bay: it is unplugged and the bay is free for another disk. False for a
+// disk outside a station.
+bool removeFromBay(DiskId disk);
 void setParentInstance(DiskId disk, uint32_t parent);
 
 bool addVolume(DiskId disk, const VolumeSpec& volume);  // false for a taken or bad letter
@@ -144,6 +147,7 @@ enum class Request : uint8_t {
   ataIdentify,   // the same for IDENTIFY through ATA PASS-THROUGH
   miniport,      // miniportIdentify returns the error
   smart,         // smartIdentify fails
+  detail,        // the enumeration cannot read the disk's interface path: skipped with the error
   count,
 };
 
@@ -163,6 +167,8 @@ void clearWriteFaults(DiskId disk);
 void failModeCommand(StationId station, const Fault& fault);
 void clearModeCommandFault(StationId station);
 
+// An unplugged disk is gone from the machine: the enumeration no longer lists it, its volumes leave
+// the drive letters, and replugging it brings all of it back.
 void unplug(DiskId disk);
 void replug(DiskId disk);
 // The disk is unplugged right after the write that brings its bytes written to n or more.
@@ -172,6 +178,19 @@ void unplugAfterBytes(DiskId disk, uint64_t n);
 // and the bytes that disk has received so far; it may call any function here. Empty clears it.
 using WriteHook = std::function<void(DiskId disk, uint64_t bytesSoFar)>;
 void setWriteHook(WriteHook hook);
+
+// --- enumeration --------------------------------------------------------------------------------------
+
+// The enumeration lists the plugged disks in this order; disks not named follow in the order they
+// were added. Empty (the start): the order added.
+void setEnumerationOrder(const std::vector<DiskId>& order);
+// The list of present disks cannot be had: enumerations fail with the fault's error.
+void failEnumeration(const Fault& fault);
+void clearEnumerationFault();
+uint32_t enumerationCount();  // enumerations asked for, failed ones included
+// Drive letters in use that lie on no simulated disk (a CD drive, a network share): in the mask, but
+// opening them fails with 2.
+void setForeignDriveLetters(uint32_t mask);
 
 // --- what happened ----------------------------------------------------------------------------------
 

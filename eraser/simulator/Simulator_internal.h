@@ -77,6 +77,10 @@ struct State {
   std::map<uintptr_t, Handle> handles;
   uintptr_t nextHandle = 0x1000;
   std::shared_ptr<const WriteHook> hook;
+  std::vector<DiskId> enumerationOrder;
+  ArmedFault enumerationFault;
+  uint32_t enumerations = 0;
+  uint32_t foreignDrives = 0;
 };
 
 State& state();
