@@ -146,15 +146,15 @@ DiskRecord DiskList::findGroupHead(uint32_t parentInstance) const {
   return nullptr;
 }
 
-int DiskList::expireDisks(uint32_t maxAge) {
+template <typename Predicate>
+int DiskList::removeWhere(Predicate drop) {
   std::lock_guard writer(writerMutex_);
   std::vector<Event> events;
   std::vector<DiskRecord> dropped;  // released after the lock, outside the readers' way
   {
     std::unique_lock lock(mutex_);
-    uint32_t now = devTickCount();
     for (size_t i = 0; i < records_.size();) {
-      if (olderThan(now, records_[i]->lastSeenTick, maxAge)) {
+      if (drop(*records_[i])) {
         dropped.push_back(std::move(records_[i]));
         records_.erase(records_.begin() + ptrdiff_t(i));
         events.push_back({Event::removed, int(records_.size())});
@@ -169,6 +169,31 @@ int DiskList::expireDisks(uint32_t maxAge) {
   }
   deliver(events);
   return int(dropped.size());
+}
+
+int DiskList::expireDisks(uint32_t maxAge) {
+  const uint32_t now = devTickCount();
+  return removeWhere([&](const DiskInfo& d) { return olderThan(now, d.lastSeenTick, maxAge); });
+}
+
+bool DiskList::removeDisk(const DiskRecord& record) {
+  return record && removeWhere([&](const DiskInfo& d) { return &d == record.get(); }) > 0;
+}
+
+bool DiskList::replaceDisk(const DiskRecord& old, DiskRecord record) {
+  if (!old || !record) return false;
+  std::lock_guard writer(writerMutex_);
+  std::vector<Event> events;
+  std::vector<DiskRecord> dropped;
+  {
+    std::unique_lock lock(mutex_);
+    auto it = std::find(records_.begin(), records_.end(), old);
+    if (it == records_.end()) return false;
+    dropped.push_back(std::exchange(*it, std::move(record)));
+    events.push_back({Event::added, int(it - records_.begin())});
+  }
+  deliver(events);
+  return true;
 }
 
 void DiskList::clearDisks() {

@@ -116,6 +116,14 @@ class DiskList {
   // then reported with diskAdded, 0 upward. Returns the number removed.
   int expireDisks(uint32_t maxAge);
 
+  // Puts record where old stands (a disk that has taken the old one's place); the observer gets
+  // diskAdded with that position. False when old is not in the list or record is null.
+  bool replaceDisk(const DiskRecord& old, DiskRecord record);
+
+  // Drops one record as expireDisks drops it: slotRemoved, then every position refilled. False when
+  // it is not in the list.
+  bool removeDisk(const DiskRecord& record);
+
   // Drops every record; nobody is told.
   void clearDisks();
 
@@ -131,6 +139,8 @@ class DiskList {
     int value;
   };
   bool appendLocked(DiskRecord record, std::vector<Event>* events);
+  template <typename Predicate>
+  int removeWhere(Predicate drop);
   void deliver(const std::vector<Event>& events);
 
   const int capacity_;

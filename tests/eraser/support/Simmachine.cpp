@@ -1,12 +1,13 @@
 // Test support: simulated stations and plain disks admitted into the main disk list.
 #include "Simmachine.h"
 
+#include "Apphelputil.h"
 #include "Deviceioutil.h"
 #include "Eraseutil.h"
 #include "Eraseutil_progress.h"
 #include "Eraseutil_worker.h"
 #include "Platformservices.h"
-#include "Sunnywilldeviceutil.h"
+#include "Product_scan.h"
 
 namespace testsupport {
 
@@ -41,9 +42,26 @@ static sim::DiskId addDisk(uint64_t length, uint32_t sectorSize, sim::Backing ba
   spec.length = length;
   spec.parentInstance = parent;
   spec.backing = backing;
-  sim::setIdentifyModel(spec.identify, "SIM DISK " + std::to_string(n));
-  sim::setIdentifySerial(spec.identify, "SN" + std::to_string(1000 + n));
+  // Ended by a NUL rather than padded, so the logs the tests compare read "SIM DISK" and "SN".
+  sim::setAtaString(spec.identify, 27, 4, "SIM DISK");
+  sim::setAtaString(spec.identify, 10, 1, "SN");
   return sim::addDisk(spec);
+}
+
+// A disk outside any station, which the scan would never list, made into a record by hand so the
+// worker's handling of a single disk can be tested.
+static DiskRecord plainRecord(const sim::DiskSpec& spec) {
+  DevHandle h = devOpen(spec.path.c_str(), DevOpenMode::shared, nullptr);
+  if (!isValidDevHandle(h)) return nullptr;
+  auto record = std::make_shared<DiskInfo>();
+  record->devicePath = spec.path;
+  record->deviceNumber = uint32_t(queryDeviceNumber(h));
+  record->busType = spec.busType;
+  record->parentInstance = spec.parentInstance;
+  queryDiskLength(h, &record->diskLength);
+  readIdentify(*record, h);
+  devClose(h);
+  return record;
 }
 
 SimStation addStation(sim::StationModel model, const std::vector<BayDisk>& bays, uint32_t parent) {
@@ -69,24 +87,10 @@ sim::DiskId addPlainDisk(uint64_t length, uint32_t sectorSize, sim::Backing back
 
 DiskRecord admit(sim::DiskId disk) {
   const sim::DiskSpec spec = sim::diskSpec(disk);
-  DevHandle h = devOpen(spec.path.c_str(), DevOpenMode::shared, nullptr);
-  if (!isValidDevHandle(h)) return nullptr;
-  auto record = std::make_shared<DiskInfo>();
-  record->devicePath = spec.path;
-  record->deviceNumber = uint32_t(queryDeviceNumber(h));
-  record->busType = 7;
-  record->parentInstance = spec.parentInstance;
-  int64_t length = 0;
-  queryDiskLength(h, &length);
-  record->diskLength = length;
-  record->modelName = "SIM DISK";
-  record->serialNumber = "SN";
-  if (!detectDockBay(*record, h)) {
-    record->bayCount = 0;
-    record->dockModel = 0;
-    record->bayIndex = 0;
-  }
-  devClose(h);
+  // A station's disk is admitted by the scan's own probe.
+  DiskRecord record = probeDisk(spec.path, spec.parentInstance);
+  if (!record) record = plainRecord(spec);
+  if (!record) return nullptr;
   mainDiskList().addByGroupingRule(record);
   return record;
 }

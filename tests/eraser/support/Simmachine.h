@@ -34,7 +34,8 @@ SimStation addStation(sim::StationModel model, const std::vector<BayDisk>& bays,
 sim::DiskId addPlainDisk(uint64_t length, uint32_t sectorSize = 512,
                          sim::Backing backing = sim::Backing::memory);
 
-// Probes a simulated disk the way the scan does and lists it by the grouping rule.
+// Lists a simulated disk by the grouping rule: probed as the scan probes, or, for a disk outside a
+// station that the scan would reject, a record made by hand.
 DiskRecord admit(sim::DiskId disk);
 
 // Ticks exactly these bays (the others are cleared).
