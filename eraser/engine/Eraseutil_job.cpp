@@ -1,26 +1,11 @@
 // The erase job: open a disk for one byte range, write every pass in 1 MiB blocks, close.
 #include <cinttypes>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
 #include "Eraseutil.h"
 #include "Eraseutil_log.h"
 #include "Platformservices.h"
-
-namespace {
-
-void diagnostic(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void diagnostic(const char* format, ...) {
-  char text[256];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  debugOutput(text);
-}
-
-}  // namespace
 
 bool clErase::open(const std::string& path, int64_t start, int64_t end) {
   seedRandom(calendarSeconds());
@@ -88,7 +73,7 @@ int clErase::step(bool quickStop) {
   }
   if (writeSize % bytesPerSector != 0) {
     writeSize = bytesPerSector;
-    diagnostic("BytePerSector:%u, write_byte:%u", bytesPerSector, writeSize);
+    debugOutputf("BytePerSector:%u, write_byte:%u", bytesPerSector, writeSize);
   }
 
   const uint32_t error = devWrite(handle, uint64_t(current), buffer.get(), writeSize);

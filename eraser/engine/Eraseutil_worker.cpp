@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cinttypes>
-#include <cstdarg>
 #include <cstdio>
 #include <system_error>
 #include <thread>
@@ -28,16 +27,6 @@ namespace {
 
 constexpr uint32_t kQuickMilliseconds = 10000;
 constexpr uint32_t kProgressMilliseconds = 500;
-
-void diagnostic(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void diagnostic(const char* format, ...) {
-  char text[256];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  debugOutput(text);
-}
 
 bool selected(int32_t bay) { return bay >= 0 && bay < kBays && baySelected[bay] != 0; }
 
@@ -75,7 +64,7 @@ class EraseRun {
       return;
     }
     // A station left mirroring by an earlier run would copy our writes onto disks nobody ticked.
-    if (!setBayMode(*head_, BayMode::independent)) diagnostic("Docking reset to independent failed");
+    if (!setBayMode(*head_, BayMode::independent)) debugOutputf("Docking reset to independent failed");
 
     allBaysSelected_ = true;
     otherBaysSelected_ = true;
@@ -92,7 +81,7 @@ class EraseRun {
       if (!disk) continue;
       if (commonBytes_ == 0 || commonBytes_ > disk->diskLength) commonBytes_ = disk->diskLength;
       runTotalBytes_ += disk->diskLength;
-      diagnostic("Disk %d, TotalByte:%" PRId64, bay, disk->diskLength);
+      debugOutputf("Disk %d, TotalByte:%" PRId64, bay, disk->diskLength);
       clErase probe;  // deletes the drive layout and reseeds; writes nothing
       probe.open(disk->devicePath, 0, 0);
       largestSector = std::max(largestSector, probe.bytesPerSector);
@@ -108,8 +97,8 @@ class EraseRun {
       }
       runTotalBytes_ += commonBytes_;
     }
-    diagnostic("Docking bA123456:%d, bA23456:%d, lMaxByte:%" PRId64 ", lMiniByte:%" PRId64,
-               int(allBaysSelected_), int(otherBaysSelected_), runTotalBytes_, commonBytes_);
+    debugOutputf("Docking bA123456:%d, bA23456:%d, lMaxByte:%" PRId64 ", lMiniByte:%" PRId64,
+                 int(allBaysSelected_), int(otherBaysSelected_), runTotalBytes_, commonBytes_);
   }
 
   DiskRecord recordOfBay(int32_t bay) const {
@@ -130,7 +119,7 @@ class EraseRun {
       mirrorOn_ = true;
       return true;
     }
-    diagnostic("Docking mirror refused, erasing each disk on its own");
+    debugOutputf("Docking mirror refused, erasing each disk on its own");
     eraseEachDiskWhole(next, pending);
     return false;
   }
@@ -168,8 +157,8 @@ class EraseRun {
             rangeStart_ = 0;
           }
         }
-        diagnostic("Start Write:%d, StartOffset:%" PRId64 ", EndOffset:%" PRId64, disk.bayIndex, rangeStart_,
-                   rangeEnd_);
+        debugOutputf("Start Write:%d, StartOffset:%" PRId64 ", EndOffset:%" PRId64, disk.bayIndex,
+                     rangeStart_, rangeEnd_);
         if (disk.diskLength != rangeStart_) {
           const bool mirrored = mirrorOn_ && rangeEnd_ > 0;
           const int result = runJob(disk);

@@ -1,6 +1,8 @@
 // Platform services: the parts common to both sides (test sinks and the desktop override).
 #include "Platformservices.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <mutex>
 
 #include "Platformservices_impl.h"
@@ -36,6 +38,15 @@ void debugOutput(const std::string& text) {
     }
   }
   platformDebugOutput(text);
+}
+
+void debugOutputf(const char* format, ...) {
+  char text[256];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  debugOutput(text);
 }
 
 void showMessageBox(const std::string& text) {

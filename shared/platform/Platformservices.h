@@ -16,6 +16,7 @@ uint32_t calendarSeconds();  // seconds since 1970, for seeding
 // Debug output (OutputDebugStringA on Windows, stderr when VELMORA_DEBUG is set elsewhere). A sink
 // set for tests receives every text instead.
 void debugOutput(const std::string& text);
+void debugOutputf(const char* format, ...) __attribute__((format(printf, 1, 2)));  // up to 255 chars
 void setDebugSink(std::function<void(const std::string&)> sink);
 
 // The one message box of the log writer. A sink set for tests receives the text instead.
