@@ -7,10 +7,30 @@
 #include "Eraseutil_log.h"
 #include "Platformservices.h"
 
+namespace {
+
+// The disk scan opens every disk and its volumes for a moment every ten seconds; an exclusive open
+// that meets such a handle is tried again instead of failing the disk.
+constexpr int kSharingRetries = 20;
+constexpr uint32_t kSharingRetryMilliseconds = 100;
+
+DevHandle openExclusive(const std::string& path) {
+  uint32_t error = 0;
+  DevHandle h = devOpen(path.c_str(), DevOpenMode::exclusiveUnbuffered, &error);
+  for (int retry = 0; !isValidDevHandle(h) && error == kErrorSharingViolation && retry < kSharingRetries;
+       ++retry) {
+    devSleep(kSharingRetryMilliseconds);
+    h = devOpen(path.c_str(), DevOpenMode::exclusiveUnbuffered, &error);
+  }
+  return h;
+}
+
+}  // namespace
+
 bool clErase::open(const std::string& path, int64_t start, int64_t end) {
   seedRandom(calendarSeconds());
   ready = 0;
-  handle = devOpen(path.c_str(), DevOpenMode::exclusiveUnbuffered, nullptr);
+  handle = openExclusive(path);
   if (!isValidDevHandle(handle)) return false;
   bytesPerSector = querySectorSize(handle);
   if (bytesPerSector == 0) return false;

@@ -317,6 +317,28 @@ TEST_F(EraseRunTest, DriveLayoutThatCannotBeDeletedGivesDiskInitError) {
                                                     "===============================\r\nDisk Init Error\r\n");
 }
 
+TEST_F(EraseRunTest, ExclusiveOpenWaitsForABriefSharedHandle) {
+  // The scan holds a disk open for a moment; the job tries again rather than failing the disk.
+  const sim::DiskId disk = addPlainDisk(2 * MiB);
+  sim::Fault busy;
+  busy.error = 32;
+  busy.times = 3;
+  sim::failRequest(disk, sim::Request::open, busy);
+  eraseNow(0, 1);
+  expectWholeDiskPasses(disk, 1);
+  EXPECT_TRUE(endsWith(folder_.log("_Disk1.txt"), "Erase Success\r\n"));
+
+  // A disk that stays held gives "Disk Init Error" within a bounded time.
+  resetMachine();
+  LogFolder folder;
+  const sim::DiskId held = addPlainDisk(2 * MiB);
+  busy.times = -1;
+  sim::failRequest(held, sim::Request::open, busy);
+  eraseNow(0, 1);
+  EXPECT_EQ(sim::bytesWritten(held), 0u);
+  EXPECT_TRUE(endsWith(folder.log("_Disk1.txt"), "Disk Init Error\r\n"));
+}
+
 TEST_F(EraseRunTest, QuickMethodStopsAfterTenSeconds) {
   const sim::DiskId disk = addPlainDisk(64 * 1024 * MiB, 512, sim::Backing::discarding);
   sim::setWriteHook([](sim::DiskId, uint64_t) { simClockAdvance(1000); });
