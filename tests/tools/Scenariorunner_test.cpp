@@ -142,6 +142,25 @@ TEST_F(ScenarioRunnerTest, WriteErrorOnASparsePlainDiskEndsTheRunWithTheErrorInT
   EXPECT_NE(output_.find("partial, 1 MiB"), std::string::npos) << output_;
 }
 
+TEST_F(ScenarioRunnerTest, ScanFirstListsTheStationAndTheRunErasesWhatItFound) {
+  // The disk scan probes the disks (IDENTIFY gives the padded model) and groups them under one head.
+  ASSERT_EQ(run("station SYWL form=plain\n"
+                "disk bay=3 length=2MiB model=\"SCANNED\" serial=S3\n"
+                "disk bay=1 length=3MiB\n"
+                "backing memory\n"
+                "scan\n",
+                ""),
+            0)
+      << output_;
+  EXPECT_NE(output_.find("scan: 1 position(s), 2 disk(s) listed"), std::string::npos) << output_;
+  const std::string log = logOf(4);
+  EXPECT_EQ(log.rfind("Disk4\r\nModel Name:SCANNED" + std::string(33, ' ') + "\r\nSerial Number:S3", 0), 0u)
+      << log;
+  EXPECT_TRUE(endsWith(logOf(2), "Erase Success\r\n")) << logOf(2);
+  EXPECT_EQ(compareImage(readAll(out() / "disk4.img"), {{0, 0x00}}), "");
+  EXPECT_EQ(compareImage(readAll(out() / "disk2.img"), {{0, 0x00}}), "");
+}
+
 TEST_F(ScenarioRunnerTest, CancelAfterSomeBytesWritesTheCancelLines) {
   ASSERT_EQ(run("station SYWL\n"
                 "disk bay=0 length=2MiB\n"

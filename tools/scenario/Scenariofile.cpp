@@ -141,8 +141,8 @@ struct Reader {
   Scenario s;
   int line = 0;
   bool sawStation = false, sawPlain = false, sawMethod = false, sawPattern = false, sawBacking = false;
-  bool sawSelect = false, sawCancel = false, sawSpeed = false, sawRefuse = false;
-  int selectLine = 0, patternLine = 0, refuseLine = 0;
+  bool sawSelect = false, sawCancel = false, sawSpeed = false, sawRefuse = false, sawScan = false;
+  int selectLine = 0, patternLine = 0, refuseLine = 0, scanLine = 0;
   ScenarioBacking backing = ScenarioBacking::discard;
   bool unbuffered = false;
   std::vector<bool> diskBacking;  // per disk: the line named its own backing
@@ -440,6 +440,14 @@ bool onSpeed(Reader& r, const Words& w, Failure* failure) {
   return true;
 }
 
+bool onScan(Reader& r, const Words& w, Failure* failure) {
+  if (!once(&r.sawScan, "scan", failure)) return false;
+  if (w.size() != 1) return fail(failure, "scan takes nothing");
+  r.scanLine = r.line;
+  r.s.scanFirst = true;
+  return true;
+}
+
 struct Keyword {
   const char* name;
   Handler handler;
@@ -459,6 +467,7 @@ constexpr Keyword kKeywords[] = {
     {"refuse-mode", onRefuseMode},
     {"cancel", onCancel},
     {"speed", onSpeed},
+    {"scan", onScan},
 };
 
 // --- checks of the whole file -------------------------------------------------------------------------
@@ -515,6 +524,8 @@ bool checkWhole(Reader& r, ScenarioError* error) {
       return at(r.selectLine, "bay " + std::to_string(bay) + " holds no disk");
   }
   if (r.sawRefuse && !s.station) return at(r.refuseLine, "refuse-mode needs a station");
+  if (r.sawScan && !s.station)
+    return at(r.scanLine, "scan needs a station (the scan never lists a disk outside one)");
   for (ScenarioFault& f : s.faults) {
     if (f.bay == kBayUnsaid) {
       if (s.station) return at(f.line, "missing bay=");

@@ -56,6 +56,7 @@ struct Scenario {
   bool refuseBusy = false;      // the refusal says busy rather than check condition
   uint64_t cancelAfter = 0;     // bytes sent in the run; 0: never
   uint64_t bytesPerSecond = 0;  // 0: as fast as it goes
+  bool scanFirst = false;       // the disk scan lists the station instead of a direct admission
 };
 
 struct ScenarioError {

@@ -18,6 +18,7 @@
 #include "Eraseutil_worker.h"
 #include "Platformservices.h"
 #include "Product.h"
+#include "Product_scan.h"
 #include "Simclock.h"
 #include "Simulator.h"
 #include "Sunnywilldeviceutil.h"
@@ -131,6 +132,22 @@ bool admit(sim::DiskId disk, const ScenarioDisk& d, bool station) {
   return mainDiskList().addByGroupingRule(record);
 }
 
+// One pass of the real disk scan lists the station; every disk of the scenario must be found.
+bool scanMachine(const Scenario& s, const Machine& m) {
+  if (!scanOnce()) {
+    std::fprintf(stderr, "the disk scan could not enumerate the disks\n");
+    return false;
+  }
+  for (size_t i = 0; i < s.disks.size(); ++i) {
+    if (!mainDiskList().findByPath(sim::diskSpec(m.disks[i]).path)) {
+      std::fprintf(stderr, "line %d: the disk scan did not list the disk\n", s.disks[i].line);
+      return false;
+    }
+  }
+  std::printf("scan: %d position(s), %zu disk(s) listed\n", mainDiskList().topLevelCount(), s.disks.size());
+  return true;
+}
+
 void armFaults(const Scenario& s, const Machine& m) {
   auto diskOfBay = [&](int bay) {
     for (size_t i = 0; i < s.disks.size(); ++i)
@@ -188,6 +205,7 @@ bool buildMachine(const Scenario& s, const fs::path& out, Machine* m) {
     }
     m->disks.push_back(disk);
   }
+  if (s.scanFirst) return scanMachine(s, *m);
   for (size_t i = 0; i < s.disks.size(); ++i) {
     if (!admit(m->disks[i], s.disks[i], s.station)) {
       std::fprintf(stderr, "line %d: the disk was not admitted (no answer from its station)\n",
