@@ -5,13 +5,14 @@
 #include <cstdint>
 
 class Container;
+class Form;
 class Image;
 
 constexpr uint8_t kResourceBitmap = 1;
 constexpr uint8_t kResourcePng = 2;
 
-// The system headers make LoadImage a name for LoadImageA; here it is the loader below. Include
-// this header after <windows.h> where both are used.
+// The system headers make LoadImage a name for LoadImageA (or LoadImageW); here it is the loader
+// below, whichever is included first.
 #ifdef LoadImage
 #undef LoadImage
 #endif
@@ -20,6 +21,9 @@ constexpr uint8_t kResourcePng = 2;
 // image's picture, replacing what it showed. Id -1 means no picture: false, and the picture stays.
 // A resource that is missing or does not decode also gives false and leaves the picture as it was.
 bool LoadImage(Image* image, int32_t id, uint8_t kind);
+// Where <windows.h> comes after this header, its macro turns our calls into these.
+inline bool LoadImageA(Image* image, int32_t id, uint8_t kind) { return LoadImage(image, id, kind); }
+inline bool LoadImageW(Image* image, int32_t id, uint8_t kind) { return LoadImage(image, id, kind); }
 
 // A new image element owned by and placed on owner (a form or panel): visible, auto-sized,
 // transparent, showing the picture when it loads (empty otherwise). nullptr only without an owner.
@@ -29,3 +33,7 @@ Image* CreateImage(Container* owner, int32_t id, uint8_t kind);
 // replaces its picture. A resource that is missing or does not decode empties the image and gives
 // false.
 bool LoadPngResource(Image* image, int32_t id);
+
+// The icon file stored as raw-data resource id becomes the form's icon (task bar, task switcher),
+// in the system's large and small icon sizes. False when it is missing or not an icon file.
+bool LoadFormIcon(Form* form, int32_t id);

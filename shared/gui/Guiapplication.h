@@ -32,6 +32,8 @@ class Application {
   bool terminated() const { return terminated_; }
 
   // Any thread: runs the call on the window thread, in the order of posting, without waiting.
+  // Calls posted before the first form (or title, or timer) made the application window run when
+  // the message loop starts.
   void post(std::function<void()> call);
   // Window thread: runs what was posted (the window does it by itself when messages run).
   void runPosted();

@@ -1,3 +1,4 @@
+#include <atomic>
 #include <map>
 
 #include "Guiapplication.h"
@@ -11,13 +12,17 @@ namespace {
 
 const wchar_t kApplicationClassName[] = L"TApplication";
 
-HWND gApplicationWindow = nullptr;
+// Written once by the window thread, read by threads that post.
+std::atomic<HWND> gApplicationWindow{nullptr};
 std::map<UINT_PTR, Timer*> gTimers;
 UINT_PTR gNextTimerId = 0;
 
 PostQueue& postQueue() {
-  // Posting wakes the window thread with a message; the queue keeps the order.
-  static PostQueue queue([] { PostMessageW(applicationWindow(), kPostedCallsMessage, 0, 0); });
+  // Posting wakes the window thread with a message; the queue keeps the order. Calls posted before
+  // the window exists wait for the message loop.
+  static PostQueue queue([] {
+    if (HWND window = gApplicationWindow.load()) PostMessageW(window, kPostedCallsMessage, 0, 0);
+  });
   return queue;
 }
 
@@ -83,7 +88,7 @@ LRESULT CALLBACK applicationProc(HWND window, UINT message, WPARAM wParam, LPARA
 }  // namespace
 
 HWND applicationWindow() {
-  if (gApplicationWindow != nullptr) return gApplicationWindow;
+  if (HWND window = gApplicationWindow.load()) return window;
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof(wc);
   wc.lpfnWndProc = applicationProc;
@@ -91,10 +96,10 @@ HWND applicationWindow() {
   wc.lpszClassName = kApplicationClassName;
   RegisterClassExW(&wc);
   // Hidden, never on the task bar: the main form has the button.
-  gApplicationWindow = CreateWindowExW(WS_EX_TOOLWINDOW, kApplicationClassName,
-                                       reinterpret_cast<const wchar_t*>(application().title().c_str()),
-                                       WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
-  return gApplicationWindow;
+  HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, kApplicationClassName, wideText(application().title()),
+                                WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+  gApplicationWindow.store(window);
+  return window;
 }
 
 void handleEscapedException(const char* what) { application().failed(what); }
@@ -117,6 +122,7 @@ void Application::setMainForm(Form* form) { Form::setMainForm(form); }
 
 int Application::run(const std::function<void()>& createForms) {
   applicationWindow();
+  postQueue().runPending();
   try {
     if (createForms) createForms();
   } catch (const std::exception& e) {

@@ -73,6 +73,8 @@ BOOL CALLBACK disableOne(HWND window, LPARAM data) {
 class WinFormWindow : public FormWindow {
  public:
   explicit WinFormWindow(Form& form) : form_(form) {
+    // The application window exists from the first form on, so that other threads can post.
+    applicationWindow();
     registerFormClass();
     initCommonControls();
     const DWORD style = WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
