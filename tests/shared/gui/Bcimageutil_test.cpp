@@ -84,4 +84,15 @@ TEST(Bcimageutil, LoadPngResourceReadsRawDataAndEmptiesForZero) {
   EXPECT_FALSE(LoadPngResource(nullptr, kFramedPng));
 }
 
+TEST(Bcimageutil, LoadFormIconGivesTheFormTheIconFile) {
+  Form form;
+  ASSERT_TRUE(LoadFormIcon(&form, kIconFile));
+  HWND window = static_cast<HWND>(form.handle());
+  EXPECT_NE(SendMessageW(window, WM_GETICON, ICON_BIG, 0), 0);
+  EXPECT_NE(SendMessageW(window, WM_GETICON, ICON_SMALL, 0), 0);
+  EXPECT_FALSE(LoadFormIcon(&form, kFramedPng));  // a PNG is no icon file
+  EXPECT_FALSE(LoadFormIcon(&form, 999));
+  EXPECT_FALSE(LoadFormIcon(nullptr, kIconFile));
+}
+
 }  // namespace

@@ -1,8 +1,11 @@
 // Resource ids of the pictures in Guitestpictures.rc.
 #pragma once
 
-constexpr int kAlphaPng =
-    200;  // "BINRES", 24 x 24: red disc with a soft edge, blue block (alpha 128) top-left
-constexpr int kFramedPng = 201;  // raw data, 16 x 16: yellow square with a black frame
-constexpr int kKeyedBitmap =
-    202;  // bitmap, 20 x 12: magenta ground, blue bar (4..15, 4..7), white dot (10, 2)
+// "BINRES", 24 x 24: a red disc with a soft edge, a blue block of alpha 128 in the top-left corner.
+constexpr int kAlphaPng = 200;
+// Raw data, 16 x 16: an opaque yellow square with a black frame.
+constexpr int kFramedPng = 201;
+// Bitmap, 20 x 12: magenta ground, a blue bar over (4..15, 4..7), a white dot at (10, 2).
+constexpr int kKeyedBitmap = 202;
+// Raw data: an icon file with a 16 and a 32 pixel image of the disc.
+constexpr int kIconFile = 203;

@@ -1,8 +1,10 @@
 // The GUI layer on real windows (Wine under Xvfb): what the gallery shows, mouse input through the
 // window's messages, modal forms, timers, re-parenting, anchors on resize, native controls.
-#include <commctrl.h>
-#include <gtest/gtest.h>
+// clang-format off
 #include <windows.h>
+#include <commctrl.h>
+// clang-format on
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
@@ -192,13 +194,17 @@ TEST_F(GuiWindow, AModalFormReturnsItsResultWhileTheOthersWait) {
   Image* ok = dialog.make<Image>();
   ok->setBounds(10, 10, 36, 36);
   ok->onClick = [&] { dialog.setModalResult(kModalOk); };
-  bool ownerDisabled = false;
+  Edit* code = dialog.make<Edit>();
+  code->setBounds(50, 10, 60, 22);
+  bool ownerDisabled = false, editFocused = false;
   application().post([&] {
     ownerDisabled = !IsWindowEnabled(static_cast<HWND>(owner.handle()));
+    editFocused = GetFocus() == code->handle();
     click(dialog, {20, 20});
   });
   EXPECT_EQ(dialog.showModal(), kModalOk);
   EXPECT_TRUE(ownerDisabled);
+  EXPECT_TRUE(editFocused);  // typing goes to the edit at once
   EXPECT_TRUE(IsWindowEnabled(static_cast<HWND>(owner.handle())));
   EXPECT_FALSE(IsWindowVisible(static_cast<HWND>(dialog.handle())));
 
@@ -309,6 +315,52 @@ TEST_F(GuiWindow, AnchoredElementsFollowAResize) {
   pumpMessages(30);
   EXPECT_EQ(form.bounds(), (Rect{10, 10, 400, 260}));
   EXPECT_EQ(grip->bounds(), (Rect{360, 220, 40, 40}));
+}
+
+BOOL CALLBACK findVisibleTooltip(HWND window, LPARAM found) {
+  wchar_t cls[64] = {};
+  GetClassNameW(window, cls, 64);
+  if (lstrcmpiW(cls, TOOLTIPS_CLASSW) == 0 && IsWindowVisible(window))
+    *reinterpret_cast<HWND*>(found) = window;
+  return TRUE;
+}
+
+TEST_F(GuiWindow, FormsStayOnTopMinimiseAndShowHints) {
+  Form form;
+  form.setBounds(70, 70, 200, 120);
+  Shape* tip = form.make<Shape>();
+  tip->setBounds(20, 20, 60, 40);
+  tip->setHint(u"A hint");
+  tip->setShowHint(true);
+  form.setAlwaysOnTop(true);
+  form.show();
+  pumpMessages(30);
+  HWND window = static_cast<HWND>(form.handle());
+  EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST);
+
+  mouseMove(form, {30, 30});
+  HWND tooltip = nullptr;
+  EXPECT_TRUE(pumpUntil(
+      [&] {
+        EnumThreadWindows(GetCurrentThreadId(), findVisibleTooltip, reinterpret_cast<LPARAM>(&tooltip));
+        return tooltip != nullptr;
+      },
+      3000));
+  if (tooltip != nullptr) {
+    wchar_t text[32] = {};
+    GetWindowTextW(tooltip, text, 32);
+    EXPECT_STREQ(text, L"A hint");
+  }
+  mouseAway();
+
+  form.minimise();
+  pumpMessages(30);
+  EXPECT_EQ(form.windowState(), WindowState::minimised);
+  EXPECT_TRUE(IsIconic(window));
+  form.restore();
+  pumpMessages(30);
+  EXPECT_EQ(form.windowState(), WindowState::normal);
+  EXPECT_EQ(form.bounds(), (Rect{70, 70, 200, 120}));
 }
 
 TEST_F(GuiWindow, NativeControlsTakeTypingAndChoices) {

@@ -45,7 +45,27 @@ def bitmap(name, width, height, palette, index):
         f.write(header + info + table + rows)
 
 
+def icon(name, sizes, pixel):
+    """An icon file with one 32-bit image per size (BGRA rows bottom-up, an empty AND mask)."""
+    images = []
+    for n in sizes:
+        xor = b"".join(bytes((b, g, r, a)) for y in reversed(range(n)) for (r, g, b, a) in
+                       (pixel(x * 24 // n, y * 24 // n) for x in range(n)))
+        mask = b"\0" * (((n + 31) // 32) * 4 * n)
+        info = struct.pack("<IiiHHIIiiII", 40, n, 2 * n, 1, 32, 0, len(xor) + len(mask), 0, 0, 0, 0)
+        images.append(info + xor + mask)
+    head = struct.pack("<HHH", 0, 1, len(sizes))
+    offset = 6 + 16 * len(sizes)
+    entries = b""
+    for n, image in zip(sizes, images):
+        entries += struct.pack("<BBBBHHII", n, n, 0, 0, 1, 32, len(image), offset)
+        offset += len(image)
+    with open(name, "wb") as f:
+        f.write(head + entries + b"".join(images))
+
+
 png("alpha_24.png", 24, 24, disc)
+icon("disc.ico", [16, 32], disc)
 png("framed_16.png", 16, 16, framed)
 # Magenta background (the bottom-left pixel), a blue bar and a white dot.
 bitmap("keyed_20x12.bmp", 20, 12, [(255, 0, 255), (0, 0, 200), (255, 255, 255)],
