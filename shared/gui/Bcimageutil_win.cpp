@@ -1,75 +1,20 @@
 #include <windows.h>
 
 #include "Bcimageutil.h"
-#include "Guicontrols.h"
+#include "Bcimageutil_impl.h"
 #include "Guiform.h"
-#include "Imagedecodeutil.h"
 
-namespace {
-
-// The bytes of a resource of the program's own file; empty when it is missing.
-struct Bytes {
-  const uint8_t* data = nullptr;
-  size_t size = 0;
-};
-
-Bytes resourceBytes(int32_t id, const wchar_t* type) {
+ResourceBytes programResource(ResourceType type, int32_t id) {
   if (id <= 0 || id > 0xFFFF) return {};
+  static const wchar_t* const kTypes[] = {MAKEINTRESOURCEW(2), L"BINRES",
+                                          MAKEINTRESOURCEW(10)};  // RT_BITMAP, RT_RCDATA
   HMODULE module = GetModuleHandleW(nullptr);
-  HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), type);
+  HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), kTypes[size_t(type)]);
   if (found == nullptr) return {};
   HGLOBAL loaded = LoadResource(module, found);
   const void* data = loaded != nullptr ? LockResource(loaded) : nullptr;
   if (data == nullptr) return {};
   return {static_cast<const uint8_t*>(data), SizeofResource(module, found)};
-}
-
-bool decodePngResource(int32_t id, const wchar_t* type, Picture* picture) {
-  const Bytes bytes = resourceBytes(id, type);
-  if (bytes.data == nullptr) return false;
-  DecodedImage decoded;
-  if (decodePng(bytes.data, bytes.size, &decoded) != ImageError::none) return false;
-  *picture = Picture::fromImage(decoded);
-  return true;
-}
-
-bool decodeBitmapResource(int32_t id, Picture* picture) {
-  const Bytes bytes = resourceBytes(id, MAKEINTRESOURCEW(2));  // RT_BITMAP
-  if (bytes.data == nullptr) return false;
-  DecodedBitmap decoded;
-  if (decodeDib(bytes.data, bytes.size, &decoded) != ImageError::none) return false;
-  *picture = Picture::fromBitmap(decoded);
-  return true;
-}
-
-}  // namespace
-
-bool LoadImage(Image* image, int32_t id, uint8_t kind) {
-  if (image == nullptr || id == -1) return false;
-  Picture picture;
-  const bool loaded =
-      kind == kResourcePng ? decodePngResource(id, L"BINRES", &picture) : decodeBitmapResource(id, &picture);
-  if (!loaded) return false;
-  image->setPicture(picture);
-  return true;
-}
-
-Image* CreateImage(Container* owner, int32_t id, uint8_t kind) {
-  if (owner == nullptr) return nullptr;
-  Image* image = owner->make<Image>();
-  image->setVisible(true);
-  image->setAutoSize(true);
-  image->setTransparent(true);
-  LoadImage(image, id, kind);
-  return image;
-}
-
-bool LoadPngResource(Image* image, int32_t id) {
-  if (image == nullptr) return false;
-  Picture picture;
-  const bool loaded = id != 0 && decodePngResource(id, MAKEINTRESOURCEW(10), &picture);  // RT_RCDATA
-  image->setPicture(picture);
-  return id == 0 || loaded;
 }
 
 namespace {
@@ -78,7 +23,7 @@ uint32_t le16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
 uint32_t le32(const uint8_t* p) { return le16(p) | le16(p + 2) << 16; }
 
 // The image of an icon file nearest to the wanted size (0 in the directory means 256).
-HICON iconOfSize(const Bytes& file, int wanted) {
+HICON iconOfSize(const ResourceBytes& file, int wanted) {
   if (file.size < 6 || le16(file.data + 2) != 1) return nullptr;
   const size_t count = le16(file.data + 4);
   if (file.size < 6 + 16 * count) return nullptr;
@@ -101,7 +46,7 @@ HICON iconOfSize(const Bytes& file, int wanted) {
 
 bool LoadFormIcon(Form* form, int32_t id) {
   if (form == nullptr) return false;
-  const Bytes file = resourceBytes(id, MAKEINTRESOURCEW(10));  // RT_RCDATA
+  const ResourceBytes file = programResource(ResourceType::rcdata, id);
   HICON bigIcon = iconOfSize(file, GetSystemMetrics(SM_CXICON));
   HICON smallIcon = iconOfSize(file, GetSystemMetrics(SM_CXSMICON));
   if (bigIcon == nullptr || smallIcon == nullptr) {
