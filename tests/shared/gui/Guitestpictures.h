@@ -9,3 +9,6 @@ constexpr int kFramedPng = 201;
 constexpr int kKeyedBitmap = 202;
 // Raw data: an icon file with a 16 and a 32 pixel image of the disc.
 constexpr int kIconFile = 203;
+
+// Makes the pictures above available to the loaders (the headless side has no resources of its own).
+void provideTestPictures();

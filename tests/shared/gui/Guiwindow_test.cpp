@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "Bcimageutil.h"
 #include "Guiapplication.h"
 #include "Guigallery.h"
 #include "Guitestdriver.h"
+#include "Guitestpictures.h"
 #include "Guitimer.h"
 
 namespace {
@@ -325,7 +327,7 @@ BOOL CALLBACK findVisibleTooltip(HWND window, LPARAM found) {
   return TRUE;
 }
 
-TEST_F(GuiWindow, FormsStayOnTopMinimiseAndShowHints) {
+TEST_F(GuiWindow, FormsStayOnTopTakeIconsMinimiseAndShowHints) {
   Form form;
   form.setBounds(70, 70, 200, 120);
   Shape* tip = form.make<Shape>();
@@ -337,6 +339,9 @@ TEST_F(GuiWindow, FormsStayOnTopMinimiseAndShowHints) {
   pumpMessages(30);
   HWND window = static_cast<HWND>(form.handle());
   EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST);
+  EXPECT_TRUE(LoadFormIcon(&form, kIconFile));
+  EXPECT_NE(SendMessageW(window, WM_GETICON, ICON_BIG, 0), 0);
+  EXPECT_NE(SendMessageW(window, WM_GETICON, ICON_SMALL, 0), 0);
 
   mouseMove(form, {30, 30});
   HWND tooltip = nullptr;

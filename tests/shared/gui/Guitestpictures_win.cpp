@@ -1,0 +1,4 @@
+#include "Guitestpictures.h"
+
+// The test programs carry Guitestpictures.rc.
+void provideTestPictures() {}
