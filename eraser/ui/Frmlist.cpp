@@ -1,0 +1,344 @@
+#include "Frmlist.h"
+
+#include <ctime>
+
+#include "Eraseutil.h"
+#include "Guiplatform.h"
+#include "Guitimer.h"
+#include "Msgobjectutil.h"
+#include "Winmsglistutil.h"
+
+TFormList* FormList = nullptr;
+
+namespace {
+
+constexpr char16_t kFormFace[] = u"\u5FAE\u8EDF\u6B63\u9ED1\u9AD4";  // the Traditional-Chinese UI face
+constexpr int32_t kTextOk = 20;
+constexpr int32_t kTextCancel = 21;
+constexpr int32_t kTextLanguage = 23;
+constexpr int32_t kTextEnterCode = 32;
+constexpr int32_t kTextEraseMethod = 43;
+constexpr int32_t kPictureOk = 12004;
+constexpr int32_t kPictureCancel = 12005;
+constexpr int kButtonSize = 36;
+
+std::u16string text(int32_t id) {
+  const char16_t* t = lookupText(id);
+  return t != nullptr ? std::u16string(t) : std::u16string();
+}
+
+void setTitle(Label* title, std::u16string_view caption, uint8_t charset) {
+  title->setFontCharset(charset);
+  title->setText(caption);
+}
+
+Image* makeButton(Container* strip, int32_t picture) {
+  Image* image = strip->make<Image>();
+  image->setBounds(0, 0, kButtonSize, kButtonSize);
+  image->setTransparent(true);
+  image->setCursor(Cursor::hand);
+  loadDialogPicture(image, picture);
+  return image;
+}
+
+Label* makeCaption(Container* strip) {
+  Label* label = strip->make<Label>();
+  label->setTransparent(true);
+  label->setFontHeight(-16);
+  label->setCursor(Cursor::hand);
+  return label;
+}
+
+}  // namespace
+
+TFormList::TFormList() {
+  setDoubleBuffered(true);
+  setPosition(FormPosition::mainFormCentre);
+  setColour(systemFaceColour());
+  setFont(Font{kFormFace, -11, 0, kBlack, kDefaultCharset});
+  setClientSize(264, 442);
+
+  Panel_Title = make<Panel>();
+  Panel_Title->setAlign(Align::top);
+  Panel_Title->setHeight(kDialogTitleHeight);
+  Panel_Title->setColour(kBlack);
+  Panel_Title->setFont(Font{u"Arial", -16, 0, kWhite, kDefaultCharset});
+  Label_Title = Panel_Title->make<Label>();
+  Label_Title->setTransparent(true);
+  Label_Title->setBounds(96, 11, 0, 0);
+
+  Panel_Button = make<Panel>();
+  Panel_Button->setAlign(Align::bottom);
+  Panel_Button->setHeight(kDialogButtonHeight);
+  Panel_Button->setColour(kDialogPanelColour);
+  Image_BackGround2 = Panel_Button->make<Image>();
+  Image_BackGround2->setAlign(Align::client);
+  ImgOk = makeButton(Panel_Button, kPictureOk);
+  ImgCancel = makeButton(Panel_Button, kPictureCancel);
+  LblOk = makeCaption(Panel_Button);
+  LblCancel = makeCaption(Panel_Button);
+
+  Panel_Item = make<Panel>();
+  Panel_Item->setAlign(Align::client);
+  Panel_Item->setColour(kDialogPanelColour);
+  Image_BackGround = Panel_Item->make<Image>();
+  Image_BackGround->setAlign(Align::client);
+  for (int i = 0; i < kListMaxRows; ++i) {
+    Label* row = Panel_Item->make<Label>();
+    row->setFontHeight(kListRowHeight);  // a cell of one row height
+    row->setAutoSize(false);
+    row->setBounds(0, listRowTop(i), Panel_Item->width(), kListRowHeight);
+    row->setAlignment(TextAlign::centre);
+    row->setCursor(Cursor::hand);
+    row->setTransparent(true);
+    row->hide();
+    row->onClick = [this, i] { rowClick(i); };
+    rowLabels[size_t(i)] = row;
+  }
+  Label_Check = Panel_Item->make<Label>();
+  Label_Check->setTransparent(true);
+  Label_Check->setFont(Font{u"Arial Narrow", -16, fontBold, kBlack, kDefaultCharset});
+  Label_Check->setBounds(24, 8, 0, 0);
+  Edit_Chack = Panel_Item->make<Edit>();
+  Edit_Chack->setBounds(120, 8, 121, 23);
+
+  // The title strip drags the dialog, its text included.
+  for (Element* handle : {static_cast<Element*>(Panel_Title), static_cast<Element*>(Label_Title)}) {
+    handle->onMouseDown = [this](const MouseEvent& e) {
+      if (e.button == MouseButton::left) dragOrigin_ = e.pos;
+    };
+    handle->onMouseMove = [this](const MouseEvent& e) {
+      if (e.shift & shiftLeft)
+        setBounds(left() + e.pos.x - dragOrigin_.x, top() + e.pos.y - dragOrigin_.y, width(), height());
+    };
+  }
+  ImgOk->onClick = [this] { ImgOkClick(); };
+  LblOk->onClick = [this] { ImgOkClick(); };
+  ImgCancel->onClick = [this] { ImgCancelClick(); };
+  LblCancel->onClick = [this] { ImgCancelClick(); };
+  onShow = [this] { FormShow(); };
+  // However the dialog goes (OK, Cancel, or closed by the system), its rows go with it.
+  onClose = [this] { clearRows(); };
+}
+
+TFormList::~TFormList() {
+  if (FormList == this) FormList = nullptr;
+}
+
+int32_t TFormList::rowValue(int32_t row) const {
+  return row >= 0 && row < rowCount_ ? rowValues_[size_t(row)] : kResultNone;
+}
+
+// --- rows -----------------------------------------------------------------------------------------
+
+void TFormList::clearRows() {
+  selectedValue_ = kResultNone;
+  selectedRow_ = nullptr;
+  rowCount_ = 0;
+  for (Label* row : rowLabels) row->hide();
+}
+
+bool TFormList::addRow(std::u16string_view caption, int32_t value, bool enabled, bool chosen) {
+  if (rowCount_ >= kListMaxRows) return false;
+  Label* row = rowLabels[size_t(rowCount_)];
+  row->setText(caption);
+  row->setFontColour(chosen ? kRowChosenColour : kBlack);
+  row->setEnabled(enabled);
+  rowValues_[size_t(rowCount_)] = value;
+  if (chosen) {
+    selectedRow_ = row;
+    selectedValue_ = value;
+  }
+  ++rowCount_;
+  row->show();
+  setClientSize(clientWidth(), listClientHeight(rowCount_));
+  return true;
+}
+
+void TFormList::rowClick(int32_t row) {
+  if (row < 0 || row >= rowCount_) return;
+  if (selectedRow_ != nullptr) selectedRow_->setFontColour(kBlack);
+  selectedRow_ = rowLabels[size_t(row)];
+  selectedValue_ = rowValues_[size_t(row)];
+  selectedRow_->setFontColour(kRowChosenColour);
+}
+
+// --- preparing -------------------------------------------------------------------------------------
+
+void TFormList::prepareMethodList() {
+  dialogMode = kDialogList;
+  setTitle(Label_Title, text(kTextEraseMethod), languageCharset());
+  setClientSize(kListWidth, clientHeight());
+  clearRows();
+  for (int32_t m = 1; m <= kMethodCount && rowCount_ < kListMaxRows; ++m) {
+    addRow(toU16(methodName(m)), m, true, false);
+  }
+}
+
+void TFormList::prepareLanguageList() {
+  dialogMode = kDialogList;
+  setTitle(Label_Title, text(kTextLanguage), languageCharset());
+  setClientSize(kListWidth, clientHeight());
+  clearRows();
+  int32_t index = 0;
+  for (clMsgObject* t = firstLanguageTable(); t != nullptr; t = nextLanguageTable(t), ++index) {
+    const char16_t* name = t->findText(1);
+    if (name == nullptr) name = nativeLanguageName(t->languageCode);
+    if (name != nullptr) addRow(name, index, true, false);
+  }
+  setClientSize(clientWidth(), listClientHeight(rowCount_));
+}
+
+clMsgObject* languageTableOfValue(int32_t value) {
+  if (value < 0) return nullptr;
+  clMsgObject* t = firstLanguageTable();
+  for (int32_t i = 0; t != nullptr && i < value; ++i) t = nextLanguageTable(t);
+  return t;
+}
+
+void TFormList::showMessage(std::u16string_view message) {
+  if (visible()) {
+    setTitle(Label_Title, u"Velmora", kDefaultCharset);
+    rowLabels[0]->setText(message);
+    return;
+  }
+  clearRows();
+  setTitle(Label_Title, u"Velmora", kDefaultCharset);
+  addRow(message, 0, true, false);
+  dialogMode = kDialogMessage;
+  if (messageTimer_ != nullptr) messageTimer_->setEnabled(true);
+}
+
+// --- whole uses ------------------------------------------------------------------------------------
+
+namespace {
+
+// The page timer is off while the dialog is open so that nothing redraws under it.
+int32_t showPausing(TFormList& form, Timer* pageTimer) {
+  if (pageTimer != nullptr) pageTimer->setEnabled(false);
+  form.showModal();
+  if (pageTimer != nullptr) pageTimer->setEnabled(true);
+  return form.resultValue;
+}
+
+}  // namespace
+
+int32_t TFormList::chooseFromMethodList(Timer* pageTimer) {
+  prepareMethodList();
+  const int32_t chosen = showPausing(*this, pageTimer);
+  return chosen >= 1 && chosen <= kMethodCount ? chosen : kResultNone;
+}
+
+clMsgObject* TFormList::chooseFromLanguageList(Timer* pageTimer) {
+  prepareLanguageList();
+  return languageTableOfValue(showPausing(*this, pageTimer));
+}
+
+bool TFormList::confirmWithCode(Timer* pageTimer) {
+  prepareConfirmation();
+  return showPausing(*this, pageTimer) == kResultCodeOk;
+}
+
+// --- handlers --------------------------------------------------------------------------------------
+
+void TFormList::FormShow() {
+  // Closed by any other way than OK, the dialog has chosen nothing.
+  resultValue = kResultNone;
+  if (dialogMode == kDialogMessage) {
+    layoutMessage();
+  } else if (dialogMode == kDialogConfirm) {
+    layoutConfirmation();
+  } else {
+    layoutList();
+  }
+}
+
+void TFormList::ImgOkClick() {
+  if (dialogMode == kDialogConfirm) {
+    resultValue = codeMatches(Edit_Chack->text(), code_) ? kResultCodeOk : kResultCodeWrong;
+  } else {
+    resultValue = selectedValue_;
+  }
+  clearRows();
+  setModalResult(kModalOk);
+  close();
+}
+
+void TFormList::ImgCancelClick() {
+  resultValue = kResultNone;
+  clearRows();
+  close();
+}
+
+// --- layouts ---------------------------------------------------------------------------------------
+
+void TFormList::layoutList() {
+  Label_Check->hide();
+  Edit_Chack->hide();
+  centreTitle();
+  drawBackgrounds(true);
+  ImgCancel->show();
+  layoutButtons();
+}
+
+void TFormList::layoutMessage() {
+  Label_Check->hide();
+  Edit_Chack->hide();
+  // The code label measures the message only.
+  Label_Check->setText(rowLabels[0]->text());
+  setClientSize(messageDialogWidth(Label_Check->width()), clientHeight());
+  centreTitle();
+  drawBackgrounds(true);
+  ImgCancel->hide();
+  layoutButtons();
+}
+
+void TFormList::layoutConfirmation() {
+  clearRows();
+  setTitle(Label_Title, text(kTextEnterCode), languageCharset());
+  code_ = makeConfirmationCode(uint32_t(std::time(nullptr)));
+  Label_Check->setText(code_);
+  Edit_Chack->setText(u"");
+  Label_Check->show();
+  Edit_Chack->show();
+  const TitlePlacement t = confirmationTitle(Label_Title->width());
+  setClientSize(t.dialogWidth, confirmationClientHeight(Label_Check->height()));
+  Label_Title->setBounds(t.titleLeft, (Panel_Title->height() - Label_Title->height()) / 2,
+                         Label_Title->width(), Label_Title->height());
+  drawBackgrounds(false);
+  ImgCancel->show();
+  layoutButtons();
+}
+
+void TFormList::centreTitle() {
+  const Point at =
+      centredIn({Panel_Title->width(), Panel_Title->height()}, {Label_Title->width(), Label_Title->height()});
+  Label_Title->setBounds(at.x, at.y, Label_Title->width(), Label_Title->height());
+}
+
+void TFormList::drawBackgrounds(bool stripes) {
+  Image_BackGround->setBitmapSize(Image_BackGround->width(), Image_BackGround->height());
+  drawDialogBody(Image_BackGround->canvas());
+  Image_BackGround2->setBitmapSize(Image_BackGround2->width(), Image_BackGround2->height());
+  drawDialogButtonStrip(Image_BackGround2->canvas());
+  if (!stripes) return;
+  for (int i = 0; i < rowCount_; ++i) rowLabels[size_t(i)]->setWidth(Panel_Item->width());
+  drawRowStripes(Image_BackGround->canvas(), rowCount_);
+}
+
+void TFormList::layoutButtons() {
+  const bool withCancel = ImgCancel->visible();
+  LblCancel->setVisible(withCancel);
+  LblOk->setFontCharset(languageCharset());
+  LblOk->setText(text(kTextOk));
+  const ButtonPlacement p = placeDialogButtons(
+      clientWidth(), Panel_Button->width(), Panel_Button->height(), {ImgOk->width(), ImgOk->height()},
+      {ImgCancel->width(), ImgCancel->height()}, LblOk->height(), withCancel);
+  ImgOk->setBounds(p.ok.x, p.ok.y, ImgOk->width(), ImgOk->height());
+  LblOk->setBounds(p.okLabel.x, p.okLabel.y, LblOk->width(), LblOk->height());
+  if (!withCancel) return;
+  ImgCancel->setBounds(p.cancel.x, p.cancel.y, ImgCancel->width(), ImgCancel->height());
+  LblCancel->setFontCharset(languageCharset());
+  LblCancel->setText(text(kTextCancel));
+  LblCancel->setBounds(p.cancelLabel.x, p.cancelLabel.y, LblCancel->width(), LblCancel->height());
+}
