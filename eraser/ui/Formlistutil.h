@@ -9,7 +9,6 @@
 #include "Guitypes.h"
 
 class CanvasBitmap;
-class Image;
 
 // --- list dialog: modes and outcomes ------------------------------------------------------------
 
@@ -93,11 +92,5 @@ constexpr int kPatternItemCount = 257;
 // Item 0 "Random", item k above 0 the byte k - 1 as "0x%X" ("0x0", "0xA", "0xFF"); empty outside.
 std::u16string patternItemText(int item);
 
-// --- pictures -------------------------------------------------------------------------------------
-
-// The picture of the program's raw-data PNG resource id into the image; false (image emptied) when
-// there is none. Without Windows there are no resources: always false.
-bool loadDialogPicture(Image* image, int32_t id);
-
-// UTF-8 (method names, resource-free texts) to the texts the elements show.
+// UTF-8 text (the method names) as the elements show it.
 std::u16string toU16(std::string_view utf8);

@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "Bcimageutil.h"
 #include "Eraseutil.h"
 #include "Guiplatform.h"
 #include "Guitimer.h"
@@ -37,7 +38,7 @@ Image* makeButton(Container* strip, int32_t picture) {
   image->setBounds(0, 0, kButtonSize, kButtonSize);
   image->setTransparent(true);
   image->setCursor(Cursor::hand);
-  loadDialogPicture(image, picture);
+  LoadPngResource(image, picture);
   return image;
 }
 

@@ -1,5 +1,6 @@
 #include "Frmuserdefine.h"
 
+#include "Bcimageutil.h"
 #include "Formlistutil.h"
 #include "Guiplatform.h"
 
@@ -46,7 +47,7 @@ TFormUserDefine::TFormUserDefine() {
   Image_Button1->setBounds(72, 3, 36, 36);
   Image_Button1->setTransparent(true);
   Image_Button1->setCursor(Cursor::hand);
-  loadDialogPicture(Image_Button1, kPictureOk);
+  LoadPngResource(Image_Button1, kPictureOk);
   Label_Button1 = Panel_Button->make<Label>();
   Label_Button1->setTransparent(true);
   Label_Button1->setFontHeight(-16);
