@@ -1,0 +1,198 @@
+// The main window's portable rules: geometry, sidebar slots, erase targets and the boot-drive test.
+#include "Formmainutil.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include "Winmsglistutil.h"
+
+Size gripResize(Size client, Point delta) {
+  return {std::max(kClientWidth, client.width + delta.x), std::max(kClientHeight, client.height + delta.y)};
+}
+
+std::u16string languageText(int32_t id) {
+  const char16_t* text = lookupText(id);
+  return text != nullptr ? std::u16string(text) : std::u16string();
+}
+
+std::u16string widen(std::string_view bytes) {
+  std::u16string out;
+  out.reserve(bytes.size());
+  for (char c : bytes) out.push_back(char16_t(uint8_t(c)));
+  return out;
+}
+
+// --- sidebar --------------------------------------------------------------------------------------
+
+std::string slotName(std::string_view identity) {
+  constexpr size_t kShown = 13;
+  if (identity.size() <= kShown) return std::string(identity);
+  return std::string(identity.substr(0, kShown)) + "...";
+}
+
+int32_t slotIcon(const DiskInfo& disk) {
+  if (disk.busType == 7) return kPicSlotUsb;
+  return disk.rotationRate == 1 ? kPicSlotSsd : kPicSlotHdd;
+}
+
+namespace {
+
+// The slot whose background marks a page: its own, or slot 0 for the settings page.
+int markedSlotOf(int32_t page) {
+  if (page == SETTINGS_PAGE) return 0;
+  return isSlotPage(page) ? int(page) : -1;
+}
+
+}  // namespace
+
+Sidebar::Sidebar() { slots_[0].marked = true; }
+
+void Sidebar::show(int slot) { slots_[size_t(slot)].shown = true; }
+
+void Sidebar::diskAdded(int position, const DiskList& list) {
+  if (position < 0 || position >= kSlotCount) return;  // no slot for it; the list keeps the disk
+  show(position);
+  const std::vector<DiskRecord> records = list.records();
+  const int inUse = std::min<int>(int(records.size()), kSlotCount);
+  for (int k = 0; k < inUse; ++k) {
+    SlotState& s = slots_[size_t(k)];
+    const DiskRecord& disk = records[size_t(k)];
+    s.name = disk ? slotName(disk->identityText) : "N/A";
+    if (disk) s.icon = slotIcon(*disk);
+  }
+}
+
+bool Sidebar::slotRemoved(int slot, int32_t shownPage) {
+  if (slot < 0 || slot >= kSlotCount) return false;
+  SlotState& s = slots_[size_t(slot)];
+  s.shown = false;
+  s.hovered = false;
+  return slot == shownPage;
+}
+
+void Sidebar::noDisks() {
+  for (int k = 1; k < kSlotCount; ++k) {
+    slots_[size_t(k)].shown = false;
+    slots_[size_t(k)].hovered = false;
+  }
+  show(0);
+  slots_[0].name = "Disk";
+}
+
+void Sidebar::select(int32_t oldPage, int32_t newPage) {
+  // Leaving the settings page also takes the mark off slot 0, or two slots would look selected.
+  if (const int old = markedSlotOf(oldPage); old >= 0) slots_[size_t(old)].marked = false;
+  if (const int mark = markedSlotOf(newPage); mark >= 0) slots_[size_t(mark)].marked = true;
+}
+
+void Sidebar::unmark(int32_t page) {
+  if (isSlotPage(page)) slots_[size_t(page)].marked = false;
+}
+
+void Sidebar::setHovered(int slot, bool hovered) {
+  if (slot >= 0 && slot < kSlotCount) slots_[size_t(slot)].hovered = hovered;
+}
+
+// --- erase control --------------------------------------------------------------------------------
+
+BayTicks currentBayTicks() {
+  BayTicks ticks{};
+  for (size_t i = 0; i < ticks.size(); ++i) ticks[i] = baySelected[i] != 0;
+  return ticks;
+}
+
+bool startButtonVisible(int32_t bayCount, const BayTicks& ticks) {
+  if (bayCount == 0) return true;
+  const int bays = std::clamp<int>(bayCount, 0, kBays);
+  return std::any_of(ticks.begin(), ticks.begin() + bays, [](bool t) { return t; });
+}
+
+std::vector<DiskRecord> eraseTargets(const DiskRecord& head, const BayTicks& ticks) {
+  std::vector<DiskRecord> targets;
+  if (!head) return targets;
+  targets.push_back(head);
+  if (!isDockDisk(*head)) return targets;
+  const std::vector<DiskRecord> group = groupOrder(head);
+  for (size_t i = 1; i < group.size(); ++i) {
+    const int32_t bay = group[i]->bayIndex;
+    if (bay >= 0 && bay < head->bayCount && bay < kBays && ticks[size_t(bay)]) targets.push_back(group[i]);
+  }
+  return targets;
+}
+
+bool holdsBootDrive(const std::vector<DiskRecord>& disks, char windowsLetter) {
+  if (windowsLetter == 0) return false;
+  const int boot = std::tolower(uint8_t(windowsLetter));
+  for (const DiskRecord& disk : disks) {
+    if (!disk) continue;
+    for (const VolumeInfo& v : disk->volumes.snapshot()) {
+      if (std::tolower(uint8_t(v.driveLetter)) == boot) return true;
+    }
+  }
+  return false;
+}
+
+// --- UTF-8 ----------------------------------------------------------------------------------------
+
+std::string utf8Text(std::u16string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint32_t c = text[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (uint32_t(text[++i]) - 0xDC00);
+    } else if (c >= 0xD800 && c < 0xE000) {
+      c = 0xFFFD;  // a lone surrogate
+    }
+    if (c < 0x80) {
+      out.push_back(char(c));
+    } else if (c < 0x800) {
+      out.push_back(char(0xC0 | c >> 6));
+      out.push_back(char(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      out.push_back(char(0xE0 | c >> 12));
+      out.push_back(char(0x80 | (c >> 6 & 0x3F)));
+      out.push_back(char(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(char(0xF0 | c >> 18));
+      out.push_back(char(0x80 | (c >> 12 & 0x3F)));
+      out.push_back(char(0x80 | (c >> 6 & 0x3F)));
+      out.push_back(char(0x80 | (c & 0x3F)));
+    }
+  }
+  return out;
+}
+
+std::u16string fromUtf8(std::string_view text) {
+  std::u16string out;
+  size_t i = 0;
+  while (i < text.size()) {
+    const uint8_t lead = uint8_t(text[i]);
+    const int extra = lead < 0x80             ? 0
+                      : (lead & 0xE0) == 0xC0 ? 1
+                      : (lead & 0xF0) == 0xE0 ? 2
+                      : (lead & 0xF8) == 0xF0 ? 3
+                                              : -1;
+    uint32_t c = extra == 0 ? lead : extra == 1 ? lead & 0x1Fu : extra == 2 ? lead & 0x0Fu : lead & 0x07u;
+    bool valid = extra >= 0 && i + size_t(extra) < text.size();
+    for (int k = 1; valid && k <= extra; ++k) {
+      const uint8_t next = uint8_t(text[i + size_t(k)]);
+      if ((next & 0xC0) != 0x80) valid = false;
+      c = c << 6 | (next & 0x3Fu);
+    }
+    if (!valid || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) {
+      out.push_back(u'\uFFFD');
+      ++i;
+      continue;
+    }
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      out.push_back(char16_t(0xD800 + (c >> 10)));
+      out.push_back(char16_t(0xDC00 + (c & 0x3FF)));
+    } else {
+      out.push_back(char16_t(c));
+    }
+    i += size_t(extra) + 1;
+  }
+  return out;
+}
