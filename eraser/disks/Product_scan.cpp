@@ -23,35 +23,9 @@ constexpr int kFirstVolumeLetter = 2;  // c: a and b are floppy letters and neve
 
 // --- diagnostics --------------------------------------------------------------------------------------
 
-void appendUtf8(std::string& out, uint32_t c) {
-  if (c < 0x80) {
-    out.push_back(char(c));
-  } else if (c < 0x800) {
-    out.push_back(char(0xC0 | c >> 6));
-    out.push_back(char(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(char(0xE0 | c >> 12));
-    out.push_back(char(0x80 | (c >> 6 & 0x3F)));
-    out.push_back(char(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(char(0xF0 | c >> 18));
-    out.push_back(char(0x80 | (c >> 12 & 0x3F)));
-    out.push_back(char(0x80 | (c >> 6 & 0x3F)));
-    out.push_back(char(0x80 | (c & 0x3F)));
-  }
-}
-
 // The system's text for an error, in UTF-8, without the line break the system ends it with.
 std::string messageText(uint32_t error) {
-  const std::u16string wide = systemMessageText(0, error, nullptr);
-  std::string text;
-  for (size_t i = 0; i < wide.size(); ++i) {
-    uint32_t c = wide[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 && wide[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (wide[++i] - 0xDC00);
-    }
-    appendUtf8(text, c);
-  }
+  std::string text = utf8FromUtf16(systemMessageText(0, error, nullptr));
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
   return text;
 }

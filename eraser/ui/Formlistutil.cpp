@@ -4,6 +4,7 @@
 
 #include "Eraseutil.h"
 #include "Guipaint.h"
+#include "Textformatutil.h"
 
 Stripe rowStripe(int row, int bodyWidth) {
   return {30, listRowTop(row), bodyWidth - 30, listRowTop(row + 1), row % 2 == 1 ? kWhite : kStripeGrey};
@@ -54,7 +55,7 @@ void drawRowStripes(CanvasBitmap& canvas, int rows) {
 
 std::u16string makeConfirmationCode(uint32_t seconds) {
   seedRandom(seconds);
-  return toU16(std::to_string(nextRandom() % 100000u));
+  return utf16FromUtf8(std::to_string(nextRandom() % 100000u));
 }
 
 bool codeMatches(std::u16string_view typed, std::u16string_view code) {
@@ -66,40 +67,5 @@ std::u16string patternItemText(int item) {
   if (item < 0 || item >= kPatternItemCount) return {};
   char text[8];
   std::snprintf(text, sizeof text, "0x%X", unsigned(item - 1));
-  return toU16(text);
-}
-
-std::u16string toU16(std::string_view utf8) {
-  std::u16string out;
-  out.reserve(utf8.size());
-  for (size_t i = 0; i < utf8.size();) {
-    const auto b = static_cast<unsigned char>(utf8[i]);
-    const int extra = b < 0x80 ? 0 : (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : -1;
-    if (extra < 0 || i + size_t(extra) >= utf8.size()) {
-      out.push_back(u'\xFFFD');
-      ++i;
-      continue;
-    }
-    char32_t c = extra == 0 ? b : b & (0x3F >> extra);
-    bool valid = true;
-    for (int k = 1; k <= extra; ++k) {
-      const auto n = static_cast<unsigned char>(utf8[i + size_t(k)]);
-      valid = valid && (n & 0xC0) == 0x80;
-      c = (c << 6) | (n & 0x3F);
-    }
-    if (!valid) {
-      out.push_back(u'\xFFFD');
-      ++i;
-      continue;
-    }
-    i += size_t(extra) + 1;
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out.push_back(char16_t(0xD800 + (c >> 10)));
-      out.push_back(char16_t(0xDC00 + (c & 0x3FF)));
-    } else {
-      out.push_back(char16_t(c));
-    }
-  }
-  return out;
+  return utf16FromUtf8(text);
 }

@@ -91,6 +91,3 @@ bool codeMatches(std::u16string_view typed, std::u16string_view code);
 constexpr int kPatternItemCount = 257;
 // Item 0 "Random", item k above 0 the byte k - 1 as "0x%X" ("0x0", "0xA", "0xFF"); empty outside.
 std::u16string patternItemText(int item);
-
-// UTF-8 text (the method names) as the elements show it.
-std::u16string toU16(std::string_view utf8);

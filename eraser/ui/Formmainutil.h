@@ -99,9 +99,6 @@ enum : int32_t {
 std::u16string languageText(int32_t id);
 // Single-byte text (identity, serial number, method names) as the elements show it.
 std::u16string widen(std::string_view bytes);
-// The engine keeps its texts (progress captions and figures) in UTF-8.
-std::string utf8Text(std::u16string_view text);
-std::u16string fromUtf8(std::string_view text);
 
 // --- sidebar --------------------------------------------------------------------------------------
 

@@ -7,6 +7,7 @@
 #include "Guiplatform.h"
 #include "Guitimer.h"
 #include "Msgobjectutil.h"
+#include "Textformatutil.h"
 #include "Winmsglistutil.h"
 
 TFormList* FormList = nullptr;
@@ -172,7 +173,7 @@ void TFormList::prepareMethodList() {
   setClientSize(kListWidth, clientHeight());
   clearRows();
   for (int32_t m = 1; m <= kMethodCount && rowCount_ < kListMaxRows; ++m) {
-    addRow(toU16(methodName(m)), m, true, false);
+    addRow(utf16FromUtf8(methodName(m)), m, true, false);
   }
 }
 

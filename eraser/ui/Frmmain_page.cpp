@@ -5,6 +5,7 @@
 #include "Frmmain.h"
 #include "Frmuserdefine.h"
 #include "Guipaint.h"
+#include "Textformatutil.h"
 #include "Winmsglistutil.h"
 
 namespace {
@@ -133,8 +134,8 @@ void TFormMain::drawDisk(int32_t position) {
   methodCaption->setBounds(215, 100, methodCaption->width(), methodCaption->height());
   const bool running = eraseRunning[position] != 0;
   setProgressVisible(running);
-  setProgressCaptions(utf8Text(languageText(kTextSpeed)), utf8Text(languageText(kTextSpent)),
-                      utf8Text(languageText(kTextRemaining)));
+  setProgressCaptions(utf8FromUtf16(languageText(kTextSpeed)), utf8FromUtf16(languageText(kTextSpent)),
+                      utf8FromUtf16(languageText(kTextRemaining)));
   placeDiskControls(disk.get(), position);
   drawDiskPage(pageCanvas->canvas(), diskPageDrawing(disk), charset);
   showPicture(devicePicture, devicePictureId(disk.get()));
@@ -245,14 +246,14 @@ void TFormMain::showProgress(int32_t position, const ProgressValues& values) {
   if (position != shownPage || !isSlotPage(position) || eraseRunning[position] == 0) return;
   if (percentLine == nullptr) return;
   const uint8_t charset = languageCharset();
-  percentLine->setText(fromUtf8(values.percentText));
+  percentLine->setText(utf16FromUtf8(values.percentText));
   progressBar->setPosition(values.barPosition);
   const std::pair<Label*, const std::string*> lines[] = {{speedLine, &values.speedText},
                                                          {elapsedLine, &values.spentText},
                                                          {remainingLine, &values.remainingText}};
   for (const auto& [line, text] : lines) {
     line->setFontCharset(charset);
-    line->setText(fromUtf8(*text));
+    line->setText(utf16FromUtf8(*text));
   }
 }
 

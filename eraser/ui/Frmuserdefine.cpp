@@ -3,6 +3,7 @@
 #include "Bcimageutil.h"
 #include "Formlistutil.h"
 #include "Guiplatform.h"
+#include "Textformatutil.h"
 
 TFormUserDefine* FormUserDefine = nullptr;
 
@@ -90,7 +91,7 @@ UserPattern TFormUserDefine::choices() const {
 
 UserPattern TFormUserDefine::choosePattern() {
   Label_Title->setFontCharset(kDefaultCharset);
-  Label_Title->setText(toU16(methodName(kMethodUserDefined)));
+  Label_Title->setText(utf16FromUtf8(methodName(kMethodUserDefined)));
   showModal();
   return choices();
 }

@@ -166,3 +166,68 @@ uint8_t localeCharset(uint32_t localeId) {
   }
   return 1;
 }
+
+// --- UTF-8 and UTF-16
+// ----------------------------------------------------------------------------------------
+
+std::string utf8FromUtf16(std::u16string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint32_t c = text[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (uint32_t(text[++i]) - 0xDC00);
+    } else if (c >= 0xD800 && c < 0xE000) {
+      c = 0xFFFD;  // a lone surrogate
+    }
+    if (c < 0x80) {
+      out.push_back(char(c));
+    } else if (c < 0x800) {
+      out.push_back(char(0xC0 | c >> 6));
+      out.push_back(char(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      out.push_back(char(0xE0 | c >> 12));
+      out.push_back(char(0x80 | (c >> 6 & 0x3F)));
+      out.push_back(char(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(char(0xF0 | c >> 18));
+      out.push_back(char(0x80 | (c >> 12 & 0x3F)));
+      out.push_back(char(0x80 | (c >> 6 & 0x3F)));
+      out.push_back(char(0x80 | (c & 0x3F)));
+    }
+  }
+  return out;
+}
+
+std::u16string utf16FromUtf8(std::string_view text) {
+  std::u16string out;
+  size_t i = 0;
+  while (i < text.size()) {
+    const uint8_t lead = uint8_t(text[i]);
+    const int extra = lead < 0x80             ? 0
+                      : (lead & 0xE0) == 0xC0 ? 1
+                      : (lead & 0xF0) == 0xE0 ? 2
+                      : (lead & 0xF8) == 0xF0 ? 3
+                                              : -1;
+    uint32_t c = extra == 0 ? lead : extra == 1 ? lead & 0x1Fu : extra == 2 ? lead & 0x0Fu : lead & 0x07u;
+    bool valid = extra >= 0 && i + size_t(extra) < text.size();
+    for (int k = 1; valid && k <= extra; ++k) {
+      const uint8_t next = uint8_t(text[i + size_t(k)]);
+      if ((next & 0xC0) != 0x80) valid = false;
+      c = c << 6 | (next & 0x3Fu);
+    }
+    if (!valid || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) {
+      out.push_back(u'\uFFFD');
+      ++i;
+      continue;
+    }
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      out.push_back(char16_t(0xD800 + (c >> 10)));
+      out.push_back(char16_t(0xDC00 + (c & 0x3FF)));
+    } else {
+      out.push_back(char16_t(c));
+    }
+    i += size_t(extra) + 1;
+  }
+  return out;
+}

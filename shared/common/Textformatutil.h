@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 
 // --- scratch buffers ------------------------------------------------------------------------------
 // Result buffers that formatting functions hand their texts out in, instead of allocating per call.
@@ -67,3 +68,9 @@ uint32_t systemDefaultLocale();
 // has none. *charset (when given) receives the character set of the language that gave the text,
 // 1 when there is none.
 std::u16string systemMessageText(uint32_t language, uint32_t message, uint8_t* charset);
+
+// --- UTF-8 and UTF-16 -----------------------------------------------------------------------------
+// A lone surrogate, a malformed or cut sequence, a surrogate or a value past U+10FFFF encoded in
+// UTF-8 each become U+FFFD; nothing is dropped silently.
+std::string utf8FromUtf16(std::u16string_view text);
+std::u16string utf16FromUtf8(std::string_view text);

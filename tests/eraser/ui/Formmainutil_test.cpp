@@ -265,16 +265,4 @@ TEST_F(SidebarTest, TheMarkMovesWithThePageAndTheSettingsPageMarksSlotZero) {
   EXPECT_FALSE(bar_.slot(2).hovered) << "a hidden slot loses its hover marker";
 }
 
-TEST(Utf8, RoundTripsCaptionsOfEveryLanguage) {
-  for (std::u16string text : {std::u16string(u"Speed"), std::u16string(u"\u901F\u5EA6"),
-                              std::u16string(u"Gr\u00F6\u00DFe"), std::u16string(u"\U0001F600")}) {
-    EXPECT_EQ(fromUtf8(utf8Text(text)), text);
-  }
-  EXPECT_EQ(fromUtf8("\xFF"
-                     "a"),
-            u"\uFFFD"
-            u"a");
-  EXPECT_EQ(fromUtf8("\xE9\x80"), u"\uFFFD\uFFFD") << "a cut sequence";
-}
-
 }  // namespace

@@ -27,6 +27,7 @@
 #include "Simclock.h"
 #include "Simmachine.h"
 #include "Simulator.h"
+#include "Textformatutil.h"
 #include "Velmorademo.h"
 #include "Winmsglistutil.h"
 
@@ -330,7 +331,7 @@ TEST_F(MainWindow, TheBootDriveIsRefusedThenAnEraseStartsAndIsCancelled) {
   saveScreenshot(*form_, "main-erasing");
   const DecodedImage erasing = shot();
   for (const Label* line : {form_->speedLine, form_->elapsedLine, form_->remainingLine, form_->percentLine}) {
-    EXPECT_GT(countPixels(erasing, line->formRect(), dark), 10) << utf8Text(line->text());
+    EXPECT_GT(countPixels(erasing, line->formRect(), dark), 10) << utf8FromUtf16(line->text());
   }
   EXPECT_EQ(form_->speedLine->text().rfind(u"Speed:", 0), 0u);
 
@@ -370,7 +371,7 @@ TEST_F(MainWindow, OnlyTheShownEraseReachesThePageAndClosingEndsBoth) {
   EXPECT_TRUE(form_->percentLine->visible()) << "page 0 is being erased too";
   pumpMessages(1200);
   EXPECT_TRUE(form_->percentLine->text().empty() || form_->percentLine->text() == u"0.00%")
-      << utf8Text(form_->percentLine->text());
+      << utf8FromUtf16(form_->percentLine->text());
   EXPECT_EQ(form_->progressBar->position(), 0);
   // Figures for both positions through the real queue: only page 0's own show.
   fromAnotherThread([] {

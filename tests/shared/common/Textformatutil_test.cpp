@@ -160,3 +160,23 @@ TEST(Textformatutil, LocaleCharsets) {
 }
 
 }  // namespace
+
+TEST(TextConversion, Utf8AndUtf16) {
+  for (std::u16string text : {std::u16string(u"Speed"), std::u16string(u"\u901F\u5EA6"),
+                              std::u16string(u"Gr\u00F6\u00DFe"), std::u16string(u"\U0001F600")}) {
+    EXPECT_EQ(utf16FromUtf8(utf8FromUtf16(text)), text);
+  }
+  EXPECT_EQ(utf16FromUtf8("Gr\xC3\xB6\xC3\x9F"
+                          "e \xE4\xB8\xAD \xF0\x9F\x98\x80"),
+            u"Gr\u00F6\u00DFe \u4E2D \U0001F600");
+  EXPECT_EQ(utf16FromUtf8("a\xFF"
+                          "b\xC3"),
+            u"a\uFFFDb\uFFFD");
+  EXPECT_EQ(utf16FromUtf8("\xE9\x80"), u"\uFFFD\uFFFD") << "a cut sequence";
+  EXPECT_EQ(utf16FromUtf8("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD") << "an encoded surrogate, byte by byte";
+  EXPECT_EQ(utf8FromUtf16(u"a\xD800"
+                          "b"),
+            "a\xEF\xBF\xBD"
+            "b")
+      << "a lone surrogate";
+}
