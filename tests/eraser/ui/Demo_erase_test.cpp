@@ -119,7 +119,10 @@ TEST(DemoErase, TheTwoBayStationIsErasedToTheEndWithALogPerDisk) {
     ASSERT_NE(at, std::string::npos) << name;
     ASSERT_EQ(std::sscanf(text.c_str() + at, "Capacity:%llu bytes", &capacity), 1) << name;
     EXPECT_GT(capacity, 0u);
-    EXPECT_GE(sim::bytesWritten(demo.twoBay.disks[size_t(bay)]), capacity) << name;
+    const std::vector<sim::ByteRange> written = sim::coverage(demo.twoBay.disks[size_t(bay)]);
+    ASSERT_EQ(written.size(), 1u) << name << ": one range, without gaps";
+    EXPECT_EQ(written[0].start, 0u) << name;
+    EXPECT_GE(written[0].end, capacity) << name;
     ++bay;
   }
 }
