@@ -124,13 +124,13 @@ bool DiskList::addByGroupingRule(DiskRecord record) {
 }
 
 DiskRecord DiskList::diskAt(int position) const {
-  std::shared_lock lock(mutex_);
+  std::lock_guard lock(mutex_);
   if (position < 0 || size_t(position) >= records_.size()) return nullptr;
   return records_[size_t(position)];
 }
 
 DiskRecord DiskList::findByPath(std::string_view path) const {
-  std::shared_lock lock(mutex_);
+  std::lock_guard lock(mutex_);
   for (const DiskRecord& top : records_) {
     if (top->devicePath == path) return top;
     if (DiskRecord member = top->groupMembers.findByPath(path)) return member;
@@ -139,7 +139,7 @@ DiskRecord DiskList::findByPath(std::string_view path) const {
 }
 
 DiskRecord DiskList::findGroupHead(uint32_t parentInstance) const {
-  std::shared_lock lock(mutex_);
+  std::lock_guard lock(mutex_);
   for (const DiskRecord& top : records_) {
     if (top->parentInstance == parentInstance) return top;
   }
@@ -213,12 +213,12 @@ bool DiskList::notifyIfEmpty() {
 }
 
 int DiskList::topLevelCount() const {
-  std::shared_lock lock(mutex_);
+  std::lock_guard lock(mutex_);
   return int(records_.size());
 }
 
 std::vector<DiskRecord> DiskList::records() const {
-  std::shared_lock lock(mutex_);
+  std::lock_guard lock(mutex_);
   return records_;
 }
 

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <shared_mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -147,7 +146,9 @@ class DiskList {
   // Taken first by every change and held while its events are delivered: keeps changes and their
   // notifications in one order, and keeps setObserver out of a delivery.
   std::mutex writerMutex_;
-  mutable std::shared_mutex mutex_;  // guards records_
+  // Guards records_. A plain mutex: readers hold it only to copy a pointer or the vector, and the
+  // reader-writer lock of the Windows thread library corrupts memory under contention.
+  mutable std::mutex mutex_;
   std::vector<DiskRecord> records_;
   DiskListObserver* observer_ = nullptr;  // guarded by writerMutex_
 };
