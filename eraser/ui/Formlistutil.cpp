@@ -5,6 +5,12 @@
 #include "Eraseutil.h"
 #include "Guipaint.h"
 #include "Textformatutil.h"
+#include "Winmsglistutil.h"
+
+std::u16string languageText(int32_t id) {
+  const char16_t* text = lookupText(id);
+  return text != nullptr ? std::u16string(text) : std::u16string();
+}
 
 Stripe rowStripe(int row, int bodyWidth) {
   return {30, listRowTop(row), bodyWidth - 30, listRowTop(row + 1), row % 2 == 1 ? kWhite : kStripeGrey};

@@ -10,6 +10,17 @@
 
 class CanvasBitmap;
 
+// --- texts of the eraser's language tables -----------------------------------------------------
+
+constexpr int32_t kTextOk = 20;
+constexpr int32_t kTextCancel = 21;
+constexpr int32_t kTextLanguage = 23;
+constexpr int32_t kTextEnterCode = 32;
+constexpr int32_t kTextEraseMethod = 43;
+
+// The text of id in the current language, else English; empty when neither has it.
+std::u16string languageText(int32_t id);
+
 // --- list dialog: modes and outcomes ------------------------------------------------------------
 
 constexpr int32_t kDialogList = 0;

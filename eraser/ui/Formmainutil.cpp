@@ -11,11 +11,6 @@ Size gripResize(Size client, Point delta) {
   return {std::max(kClientWidth, client.width + delta.x), std::max(kClientHeight, client.height + delta.y)};
 }
 
-std::u16string languageText(int32_t id) {
-  const char16_t* text = lookupText(id);
-  return text != nullptr ? std::u16string(text) : std::u16string();
-}
-
 std::u16string widen(std::string_view bytes) {
   std::u16string out;
   out.reserve(bytes.size());

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Eraseutil_worker.h"
+#include "Formlistutil.h"
 #include "Guitypes.h"
 #include "Product.h"
 
@@ -83,11 +84,8 @@ enum : int32_t {
   kTextSerial = 6,
   kTextLogicalDisks = 7,
   kTextVolume = 8,  // 8 to 12: the column headers of the volume table
-  kTextCancel = 21,
-  kTextLanguage = 23,
   kTextStart = 27,
   kTextVerificationError = 33,
-  kTextEraseMethod = 43,
   kTextNotFound = 46,
   kTextBootDrive = 47,
   kTextSpeed = 48,
@@ -95,8 +93,6 @@ enum : int32_t {
   kTextSpent = 50,
 };
 
-// The text of id in the current language, else English; empty when neither has it.
-std::u16string languageText(int32_t id);
 // Single-byte text (identity, serial number, method names) as the elements show it.
 std::u16string widen(std::string_view bytes);
 

@@ -15,40 +15,12 @@ TFormList* FormList = nullptr;
 namespace {
 
 constexpr char16_t kFormFace[] = u"\u5FAE\u8EDF\u6B63\u9ED1\u9AD4";  // the Traditional-Chinese UI face
-constexpr int32_t kTextOk = 20;
-constexpr int32_t kTextCancel = 21;
-constexpr int32_t kTextLanguage = 23;
-constexpr int32_t kTextEnterCode = 32;
-constexpr int32_t kTextEraseMethod = 43;
 constexpr int32_t kPictureOk = 12004;
 constexpr int32_t kPictureCancel = 12005;
-constexpr int kButtonSize = 36;
-
-std::u16string text(int32_t id) {
-  const char16_t* t = lookupText(id);
-  return t != nullptr ? std::u16string(t) : std::u16string();
-}
 
 void setTitle(Label* title, std::u16string_view caption, uint8_t charset) {
   title->setFontCharset(charset);
   title->setText(caption);
-}
-
-Image* makeButton(Container* strip, int32_t picture) {
-  Image* image = strip->make<Image>();
-  image->setBounds(0, 0, kButtonSize, kButtonSize);
-  image->setTransparent(true);
-  image->setCursor(Cursor::hand);
-  LoadPngResource(image, picture);
-  return image;
-}
-
-Label* makeCaption(Container* strip) {
-  Label* label = strip->make<Label>();
-  label->setTransparent(true);
-  label->setFontHeight(-16);
-  label->setCursor(Cursor::hand);
-  return label;
 }
 
 }  // namespace
@@ -60,31 +32,15 @@ TFormList::TFormList() {
   setFont(Font{kFormFace, -11, 0, kBlack, kDefaultCharset});
   setClientSize(264, 442);
 
-  Panel_Title = make<Panel>();
-  Panel_Title->setAlign(Align::top);
-  Panel_Title->setHeight(kDialogTitleHeight);
-  Panel_Title->setColour(kBlack);
-  Panel_Title->setFont(Font{u"Arial", -16, 0, kWhite, kDefaultCharset});
-  Label_Title = Panel_Title->make<Label>();
-  Label_Title->setTransparent(true);
+  Panel_Title = makeDialogTitle(*this, &Label_Title);
   Label_Title->setBounds(96, 11, 0, 0);
-
-  Panel_Button = make<Panel>();
-  Panel_Button->setAlign(Align::bottom);
-  Panel_Button->setHeight(kDialogButtonHeight);
-  Panel_Button->setColour(kDialogPanelColour);
-  Image_BackGround2 = Panel_Button->make<Image>();
-  Image_BackGround2->setAlign(Align::client);
-  ImgOk = makeButton(Panel_Button, kPictureOk);
-  ImgCancel = makeButton(Panel_Button, kPictureCancel);
-  LblOk = makeCaption(Panel_Button);
-  LblCancel = makeCaption(Panel_Button);
-
-  Panel_Item = make<Panel>();
-  Panel_Item->setAlign(Align::client);
-  Panel_Item->setColour(kDialogPanelColour);
-  Image_BackGround = Panel_Item->make<Image>();
-  Image_BackGround->setAlign(Align::client);
+  Panel_Button =
+      makeDialogStrip(*this, Align::bottom, kDialogButtonHeight, kDialogPanelColour, &Image_BackGround2);
+  ImgOk = makeDialogButton(*Panel_Button, kPictureOk);
+  ImgCancel = makeDialogButton(*Panel_Button, kPictureCancel);
+  LblOk = makeDialogCaption(*Panel_Button);
+  LblCancel = makeDialogCaption(*Panel_Button);
+  Panel_Item = makeDialogStrip(*this, Align::client, 0, kDialogPanelColour, &Image_BackGround);
   for (int i = 0; i < kListMaxRows; ++i) {
     Label* row = Panel_Item->make<Label>();
     row->setFontHeight(kListRowHeight);  // a cell of one row height
@@ -105,15 +61,8 @@ TFormList::TFormList() {
   Edit_Chack->setBounds(120, 8, 121, 23);
 
   // The title strip drags the dialog, its text included.
-  for (Element* handle : {static_cast<Element*>(Panel_Title), static_cast<Element*>(Label_Title)}) {
-    handle->onMouseDown = [this](const MouseEvent& e) {
-      if (e.button == MouseButton::left) dragOrigin_ = e.pos;
-    };
-    handle->onMouseMove = [this](const MouseEvent& e) {
-      if (e.shift & shiftLeft)
-        setBounds(left() + e.pos.x - dragOrigin_.x, top() + e.pos.y - dragOrigin_.y, width(), height());
-    };
-  }
+  dragWith(*Panel_Title);
+  dragWith(*Label_Title);
   ImgOk->onClick = [this] { ImgOkClick(); };
   LblOk->onClick = [this] { ImgOkClick(); };
   ImgCancel->onClick = [this] { ImgCancelClick(); };
@@ -169,7 +118,7 @@ void TFormList::rowClick(int32_t row) {
 
 void TFormList::prepareMethodList() {
   dialogMode = kDialogList;
-  setTitle(Label_Title, text(kTextEraseMethod), languageCharset());
+  setTitle(Label_Title, languageText(kTextEraseMethod), languageCharset());
   setClientSize(kListWidth, clientHeight());
   clearRows();
   for (int32_t m = 1; m <= kMethodCount && rowCount_ < kListMaxRows; ++m) {
@@ -179,7 +128,7 @@ void TFormList::prepareMethodList() {
 
 void TFormList::prepareLanguageList() {
   dialogMode = kDialogList;
-  setTitle(Label_Title, text(kTextLanguage), languageCharset());
+  setTitle(Label_Title, languageText(kTextLanguage), languageCharset());
   setClientSize(kListWidth, clientHeight());
   clearRows();
   int32_t index = 0;
@@ -297,7 +246,7 @@ void TFormList::layoutMessage() {
 
 void TFormList::layoutConfirmation() {
   clearRows();
-  setTitle(Label_Title, text(kTextEnterCode), languageCharset());
+  setTitle(Label_Title, languageText(kTextEnterCode), languageCharset());
   code_ = makeConfirmationCode(uint32_t(std::time(nullptr)));
   Label_Check->setText(code_);
   Edit_Chack->setText(u"");
@@ -332,7 +281,7 @@ void TFormList::layoutButtons() {
   const bool withCancel = ImgCancel->visible();
   LblCancel->setVisible(withCancel);
   LblOk->setFontCharset(languageCharset());
-  LblOk->setText(text(kTextOk));
+  LblOk->setText(languageText(kTextOk));
   const ButtonPlacement p = placeDialogButtons(
       clientWidth(), Panel_Button->width(), Panel_Button->height(), {ImgOk->width(), ImgOk->height()},
       {ImgCancel->width(), ImgCancel->height()}, LblOk->height(), withCancel);
@@ -341,6 +290,47 @@ void TFormList::layoutButtons() {
   if (!withCancel) return;
   ImgCancel->setBounds(p.cancel.x, p.cancel.y, ImgCancel->width(), ImgCancel->height());
   LblCancel->setFontCharset(languageCharset());
-  LblCancel->setText(text(kTextCancel));
+  LblCancel->setText(languageText(kTextCancel));
   LblCancel->setBounds(p.cancelLabel.x, p.cancelLabel.y, LblCancel->width(), LblCancel->height());
+}
+
+// --- the dialogs' frame -----------------------------------------------------------------------------
+
+Panel* makeDialogTitle(Form& dialog, Label** title) {
+  Panel* strip = dialog.make<Panel>();
+  strip->setAlign(Align::top);
+  strip->setHeight(kDialogTitleHeight);
+  strip->setColour(kBlack);
+  strip->setFont(Font{u"Arial", -16, 0, kWhite, kDefaultCharset});
+  *title = strip->make<Label>();
+  (*title)->setTransparent(true);
+  return strip;
+}
+
+Panel* makeDialogStrip(Form& dialog, Align align, int height, Colour colour, Image** background) {
+  Panel* strip = dialog.make<Panel>();
+  strip->setAlign(align);
+  if (height > 0) strip->setHeight(height);
+  strip->setColour(colour);
+  *background = strip->make<Image>();
+  (*background)->setAlign(Align::client);
+  return strip;
+}
+
+Image* makeDialogButton(Container& strip, int32_t picture) {
+  constexpr int kButtonSize = 36;
+  Image* image = strip.make<Image>();
+  image->setBounds(0, 0, kButtonSize, kButtonSize);
+  image->setTransparent(true);
+  image->setCursor(Cursor::hand);
+  LoadPngResource(image, picture);
+  return image;
+}
+
+Label* makeDialogCaption(Container& strip) {
+  Label* label = strip.make<Label>();
+  label->setTransparent(true);
+  label->setFontHeight(-16);
+  label->setCursor(Cursor::hand);
+  return label;
 }

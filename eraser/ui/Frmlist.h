@@ -101,11 +101,18 @@ class TFormList : public Form {
   std::array<int32_t, kListMaxRows> rowValues_{};
   std::u16string code_;
   Timer* messageTimer_ = nullptr;
-  Point dragOrigin_;
 };
 
 // The language table that a language row's value stands for; nullptr when none.
 clMsgObject* languageTableOfValue(int32_t value);
+
+// The frame both dialogs share: the black title strip with its label (white Arial), and a grey strip
+// with a background picture filling it, aligned to the bottom (buttons) or to the rest (items).
+Panel* makeDialogTitle(Form& dialog, Label** title);
+Panel* makeDialogStrip(Form& dialog, Align align, int height, Colour colour, Image** background);
+// A button picture of the bottom strip and its caption; both take the hand cursor.
+Image* makeDialogButton(Container& strip, int32_t picture);
+Label* makeDialogCaption(Container& strip);
 
 // The one list dialog of the program; made by the process entry, lives until the process ends.
 extern TFormList* FormList;

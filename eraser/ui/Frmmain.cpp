@@ -126,13 +126,7 @@ Image* TFormMain::framePicture(int32_t id, Rect bounds, bool stretch, Anchors an
 }
 
 void TFormMain::addTitleActions(Element* element) {
-  element->onMouseDown = [this](const MouseEvent& e) {
-    if (e.button == MouseButton::left) dragOrigin_ = e.pos;
-  };
-  element->onMouseMove = [this](const MouseEvent& e) {
-    if (!(e.shift & shiftLeft) || windowState() == WindowState::maximised) return;
-    setBounds(left() + e.pos.x - dragOrigin_.x, top() + e.pos.y - dragOrigin_.y, width(), height());
-  };
+  dragWith(*element);
   element->onDoubleClick = [this] { toggleMaximised(); };
 }
 

@@ -140,7 +140,6 @@ class TFormMain : public Form {
   std::shared_ptr<TFormMain> self_;  // what posted calls hold weakly: gone with the window
   std::unordered_map<const Image*, int32_t> shownPictures_;
   std::array<bool, kBays> bayActive_{};  // bays that hold a disk react to clicks
-  Point dragOrigin_;
   Point gripOrigin_;
   int32_t lastStarted_ = -1;
 };

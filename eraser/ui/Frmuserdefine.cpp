@@ -2,6 +2,7 @@
 
 #include "Bcimageutil.h"
 #include "Formlistutil.h"
+#include "Frmlist.h"
 #include "Guiplatform.h"
 #include "Textformatutil.h"
 
@@ -30,52 +31,21 @@ TFormUserDefine::TFormUserDefine() {
   setFont(Font{u"MS Sans Serif", -11, 0, kBlack, kDefaultCharset});
   setClientSize(215, 245);
 
-  Panel_Title = make<Panel>();
-  Panel_Title->setAlign(Align::top);
-  Panel_Title->setHeight(kDialogTitleHeight);
-  Panel_Title->setColour(kBlack);
-  Panel_Title->setFont(Font{u"Arial", -16, 0, kWhite, kDefaultCharset});
-  Label_Title = Panel_Title->make<Label>();
-  Label_Title->setTransparent(true);
-
-  Panel_Button = make<Panel>();
-  Panel_Button->setAlign(Align::bottom);
-  Panel_Button->setHeight(kDialogButtonHeight);
-  Panel_Button->setColour(kPanelColour);
-  Image_BackGround2 = Panel_Button->make<Image>();
-  Image_BackGround2->setAlign(Align::client);
-  Image_Button1 = Panel_Button->make<Image>();
-  Image_Button1->setBounds(72, 3, 36, 36);
-  Image_Button1->setTransparent(true);
-  Image_Button1->setCursor(Cursor::hand);
-  LoadPngResource(Image_Button1, kPictureOk);
-  Label_Button1 = Panel_Button->make<Label>();
-  Label_Button1->setTransparent(true);
-  Label_Button1->setFontHeight(-16);
-  Label_Button1->setCursor(Cursor::hand);
+  Panel_Title = makeDialogTitle(*this, &Label_Title);
+  Panel_Button = makeDialogStrip(*this, Align::bottom, kDialogButtonHeight, kPanelColour, &Image_BackGround2);
+  Image_Button1 = makeDialogButton(*Panel_Button, kPictureOk);
+  Image_Button1->setBounds(72, 3, Image_Button1->width(), Image_Button1->height());
+  Label_Button1 = makeDialogCaption(*Panel_Button);
   Label_Button1->setBounds(114, 16, 0, 0);
   Label_Button1->setText(u"OK");
-
-  Panel_Item = make<Panel>();
-  Panel_Item->setAlign(Align::client);
-  Panel_Item->setColour(kPanelColour);
-  Image_BackGround = Panel_Item->make<Image>();
-  Image_BackGround->setAlign(Align::client);
+  Panel_Item = makeDialogStrip(*this, Align::client, 0, kPanelColour, &Image_BackGround);
   ComboBox1 = makePassList(Panel_Item, 24);
   ComboBox2 = makePassList(Panel_Item, 56);
   ComboBox3 = makePassList(Panel_Item, 85);
   ComboBox4 = makePassList(Panel_Item, 120);
 
-  for (Element* handle : {static_cast<Element*>(Panel_Title), static_cast<Element*>(Label_Title)}) {
-    handle->onMouseDown = [this](const MouseEvent& e) {
-      if (e.button == MouseButton::left) dragOrigin_ = e.pos;
-    };
-    handle->onMouseMove = [this](const MouseEvent& e) {
-      if (e.shift & shiftLeft) {
-        setBounds(left() + e.pos.x - dragOrigin_.x, top() + e.pos.y - dragOrigin_.y, width(), height());
-      }
-    };
-  }
+  dragWith(*Panel_Title);
+  dragWith(*Label_Title);
   Image_Button1->onClick = [this] { Image_Button1Click(); };
   Label_Button1->onClick = [this] { Image_Button1Click(); };
   onShow = [this] { FormShow(); };

@@ -42,7 +42,6 @@ class TFormUserDefine : public Form {
   void Image_Button1Click();
 
  private:
-  Point dragOrigin_;
 };
 
 // The one pattern dialog of the program; made by the process entry, lives until the process ends.

@@ -75,14 +75,7 @@ LRESULT handleApplicationMessage(HWND window, UINT message, WPARAM wParam, LPARA
 }
 
 LRESULT CALLBACK applicationProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  try {
-    return handleApplicationMessage(window, message, wParam, lParam);
-  } catch (const std::exception& e) {
-    handleEscapedException(e.what());
-  } catch (...) {
-    handleEscapedException("Unknown failure");
-  }
-  return 0;
+  return guardedMessage([&] { return handleApplicationMessage(window, message, wParam, lParam); });
 }
 
 }  // namespace

@@ -147,3 +147,13 @@ void Form::invalidateRect(const Rect& formRect) {
 void Form::treeChanged() {
   if (window_ && visible()) window_->scheduleHoverCheck();
 }
+
+void Form::dragWith(Element& handle) {
+  handle.onMouseDown = [this](const MouseEvent& e) {
+    if (e.button == MouseButton::left) dragOrigin_ = e.pos;
+  };
+  handle.onMouseMove = [this](const MouseEvent& e) {
+    if (!(e.shift & shiftLeft) || windowState() == WindowState::maximised) return;
+    setBounds(left() + e.pos.x - dragOrigin_.x, top() + e.pos.y - dragOrigin_.y, width(), height());
+  };
+}

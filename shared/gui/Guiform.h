@@ -52,6 +52,10 @@ class Form : public Container {
   bool alwaysOnTop() const { return alwaysOnTop_; }
   void setAlwaysOnTop(bool on);
 
+  // A borderless form is moved by its title: left-button drags on handle move the form, except while
+  // it is maximised. Takes the handle's mouse-down and mouse-move events.
+  void dragWith(Element& handle);
+
   WindowState windowState() const;
   void minimise();
   void maximise();
@@ -107,6 +111,7 @@ class Form : public Container {
   std::u16string caption_;
   FormPosition position_ = FormPosition::asSet;
   int outlineEllipse_ = 0;
+  Point dragOrigin_;
   int modalResult_ = kModalNone;
   int modalDepth_ = 0;
   bool doubleBuffered_ = false;

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <string>
 #include <string_view>
 
@@ -47,6 +48,20 @@ bool isFormWindow(HWND window);
 
 // Shows a failure that escaped a handler in the standard exception box and ends the program.
 void handleEscapedException(const char* what);
+
+// A window procedure's work: an exception must not unwind through the system's dispatch, so one
+// that escapes goes to handleEscapedException and the message gives 0.
+template <typename Work>
+LRESULT guardedMessage(Work&& work) {
+  try {
+    return work();
+  } catch (const std::exception& e) {
+    handleEscapedException(e.what());
+  } catch (...) {
+    handleEscapedException("Unknown failure");
+  }
+  return 0;
+}
 
 // The common controls (progress bar, tooltips) are registered once.
 void initCommonControls();

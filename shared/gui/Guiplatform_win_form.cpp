@@ -451,14 +451,7 @@ LRESULT CALLBACK formProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
   }
   auto* self = reinterpret_cast<WinFormWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (self == nullptr) return DefWindowProcW(window, message, wParam, lParam);
-  try {
-    return self->onMessage(message, wParam, lParam);
-  } catch (const std::exception& e) {
-    handleEscapedException(e.what());
-  } catch (...) {
-    handleEscapedException("Unknown failure");
-  }
-  return 0;
+  return guardedMessage([&] { return self->onMessage(message, wParam, lParam); });
 }
 
 }  // namespace

@@ -186,6 +186,30 @@ TEST_F(GuiMouse, CursorsComeFromTheElementOrTheNearestContainerWithOne) {
   EXPECT_EQ(m.hintElement(), a);
 }
 
+TEST(GuiDrag, TheHandleMovesTheFormExceptWhileMaximised) {
+  Form form;
+  form.setBounds(100, 100, 300, 200);
+  Panel* title = form.make<Panel>();
+  title->setBounds(0, 0, 300, 40);
+  form.dragWith(*title);
+  form.show();
+  form.mouse().press(MouseButton::left, {30, 20}, shiftLeft, false);
+  form.mouse().move({45, 28}, shiftLeft);
+  EXPECT_EQ(form.bounds(), (Rect{115, 108, 300, 200}));
+  form.mouse().release(MouseButton::left, {45, 28}, 0);
+  form.mouse().press(MouseButton::right, {30, 20}, shiftRight, false);
+  form.mouse().move({60, 20}, shiftRight);
+  EXPECT_EQ(form.bounds().left, 115) << "only the left button drags";
+  form.mouse().release(MouseButton::right, {60, 20}, 0);
+
+  form.maximise();
+  const Rect maximised = form.bounds();
+  form.mouse().press(MouseButton::left, {30, 20}, shiftLeft, false);
+  form.mouse().move({80, 50}, shiftLeft);
+  EXPECT_EQ(form.bounds(), maximised);
+  form.mouse().release(MouseButton::left, {80, 50}, 0);
+}
+
 TEST(GuiModal, ModalFormsReturnTheirResult) {
   Form dialog;
   Image* ok = dialog.make<Image>();
