@@ -45,6 +45,14 @@ DevHandle devOpen(const char* path, DevOpenMode mode, uint32_t* error);
 // unbuffered handle, offset, size and data must be sector-aligned.
 uint32_t devWrite(DevHandle h, uint64_t offset, const void* data, uint32_t size);
 
+// Reads size bytes at a byte offset into data (synchronous). Returns 0 or the system error code; a read
+// that delivers fewer bytes than asked counts as 1117. For an unbuffered handle, offset, size and data
+// must be sector-aligned, as for devWrite.
+uint32_t devRead(DevHandle h, uint64_t offset, void* data, uint32_t size);
+
+// Makes the device put what it was sent on its medium (FlushFileBuffers). Returns 0 or the error code.
+uint32_t devFlush(DevHandle h);
+
 void devClose(DevHandle h);
 
 // --- device primitives ----------------------------------------------------------------------------

@@ -203,6 +203,23 @@ uint32_t devWrite(DevHandle h, uint64_t offset, const void* data, uint32_t size)
   return written == size ? kErrorSuccess : kErrorIoDevice;
 }
 
+uint32_t devRead(DevHandle h, uint64_t offset, void* data, uint32_t size) {
+  if (!isValidDevHandle(h)) return kErrorFileNotFound;
+  if (data == nullptr && size > 0) return kErrorInvalidParameter;
+  OVERLAPPED at{};
+  at.Offset = DWORD(offset);
+  at.OffsetHigh = DWORD(offset >> 32);
+  DWORD read = 0;
+  if (!devSystemCalls().readFile(asHandle(h), data, size, &read, &at)) return lastErrorOr2();
+  // A read that stops short (the end of the device) would leave part of data unchecked.
+  return read == size ? kErrorSuccess : kErrorIoDevice;
+}
+
+uint32_t devFlush(DevHandle h) {
+  if (!isValidDevHandle(h)) return kErrorFileNotFound;
+  return devSystemCalls().flushFileBuffers(asHandle(h)) ? kErrorSuccess : lastErrorOr2();
+}
+
 void devClose(DevHandle h) {
   if (isValidDevHandle(h)) devSystemCalls().closeHandle(asHandle(h));
 }

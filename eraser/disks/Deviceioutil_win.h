@@ -28,6 +28,9 @@ struct DevSystemCalls {
   decltype(&::GetLogicalDrives) getLogicalDrives = ::GetLogicalDrives;
   decltype(&::GetDiskFreeSpaceW) getDiskFreeSpaceW = ::GetDiskFreeSpaceW;
   decltype(&::GetVolumeInformationW) getVolumeInformationW = ::GetVolumeInformationW;
+  // Reading back and flushing (kept after the older entries, which tests fill in order).
+  decltype(&::ReadFile) readFile = ::ReadFile;
+  decltype(&::FlushFileBuffers) flushFileBuffers = ::FlushFileBuffers;
 
   static uint32_t defaultCmGetParent(uint32_t devInst);  // CM_Get_Parent, bound at run time
 };

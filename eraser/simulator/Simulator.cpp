@@ -333,6 +333,16 @@ void clearModeCommandFault(StationId station) {
   if (Station* st = stationAt(s, station)) st->modeFault = {};
 }
 
+void dropMirrorCopies(StationId station, bool drop) {
+  State& s = state();
+  std::lock_guard lock(s.lock);
+  if (Station* st = stationAt(s, station)) st->dropCopies = drop;
+}
+
+void forgetWrites(DiskId disk, bool forget) {
+  changeDisk(disk, [forget](Disk& d) { d.forgetWrites = forget; });
+}
+
 void unplug(DiskId disk) { changeDisk(disk, unplugNow); }
 
 void replug(DiskId disk) {
@@ -414,22 +424,16 @@ std::vector<uint8_t> readBytes(DiskId disk, uint64_t offset, uint32_t size) {
     return offset <= d.spec.length && size <= d.spec.length - offset ? d.media : nullptr;
   });
   if (!media) return {};
-  std::lock_guard lock(media->lock);
-  std::vector<uint8_t> out;
-  switch (media->backing) {
-    case Backing::memory: {
-      const auto from = media->memory.begin() + ptrdiff_t(offset);
-      out.assign(from, from + ptrdiff_t(size));
-      break;
-    }
-    case Backing::sparseFile:
-      out.resize(size);
-      if (media->file->read(offset, out.data(), size) != 0) out.clear();
-      break;
-    case Backing::discarding:
-      break;
-  }
+  std::vector<uint8_t> out(size);
+  if (readMedia(*media, offset, out.data(), size) != 0) out.clear();
   return out;
+}
+
+uint64_t keptContentBytes(DiskId disk) {
+  auto media = readDisk(disk, std::shared_ptr<Media>(), [](Disk& d) { return d.media; });
+  if (!media || media->backing != Backing::discarding) return 0;
+  std::lock_guard lock(media->lock);
+  return media->content.keptBytes();
 }
 
 uint64_t bytesWritten(DiskId disk) {

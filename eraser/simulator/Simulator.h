@@ -24,6 +24,8 @@
 // - a volume handle answers as its disk does (device number, geometry, pass-through), except that
 //   its length is the volume's size; writes through it fail with 5, deleting the layout with 1;
 // - deleting the drive layout removes the disk's volumes, as it does on a real machine;
+// - reads follow the rules of writes (range, alignment on unbuffered handles) and give what the disk
+//   holds, zeros where nothing was written;
 // - an unplugged disk answers every request of its existing handles with 1167 (or the request's
 //   "none" value) and new opens with 2; plugging it in again does not revive old handles.
 namespace sim {
@@ -43,7 +45,8 @@ constexpr uint32_t kDeviceTypeCdRom = 2;
 enum class Backing : uint8_t {
   memory,      // every byte kept in memory: for small disks whose bytes a test reads back
   sparseFile,  // a sparse file of the disk's length, written with real file I/O
-  discarding,  // nothing kept; bytes, writes and covered ranges are still counted
+  discarding,  // no image: a compact record of what was written (deduplicated repeated blocks) that
+               // reads answer from; bytes, writes and covered ranges are counted as for the others
 };
 
 struct VolumeSpec {
@@ -148,6 +151,8 @@ enum class Request : uint8_t {
   miniport,      // miniportIdentify returns the error
   smart,         // smartIdentify fails
   detail,        // the enumeration cannot read the disk's interface path: skipped with the error
+  read,          // devRead returns the error
+  flush,         // devFlush returns the error
   count,
 };
 
@@ -166,6 +171,14 @@ void clearWriteFaults(DiskId disk);
 // The station answers mode commands with the fault's SCSI status (kScsiBusy, kScsiCheckCondition).
 void failModeCommand(StationId station, const Fault& fault);
 void clearModeCommandFault(StationId station);
+
+// Faults that only reading back can catch. A station that drops its copies takes the mirror modes
+// as usual but makes no copy. A disk that forgets writes acknowledges them and keeps nothing: reads
+// give what it held before. Counters say what really happened: bytesWritten, writeCount and writeLog
+// count the writes that reached a disk (a forgotten write did, a dropped copy did not); coverage
+// holds only what a disk kept.
+void dropMirrorCopies(StationId station, bool drop);
+void forgetWrites(DiskId disk, bool forget);
 
 // An unplugged disk is gone from the machine: the enumeration no longer lists it, its volumes leave
 // the drive letters, and replugging it brings all of it back.
@@ -218,9 +231,10 @@ DiskId diskInBay(StationId station, int bay);
 // The disk with the volume at that letter, kNone when there is none; *volume gets it.
 DiskId findVolume(char letter, VolumeSpec* volume);
 
-// Bytes of a memory or file disk (zeros where nothing was written); empty for a discarding disk
-// or a range past the end.
+// Bytes of a disk as it holds them (zeros where nothing was written); empty for a range past the end.
 std::vector<uint8_t> readBytes(DiskId disk, uint64_t offset, uint32_t size);
+// Memory a discarding disk's record of its content takes (0 for other backings).
+uint64_t keptContentBytes(DiskId disk);
 uint64_t bytesWritten(DiskId disk);  // every write counted, mirrored copies included
 uint64_t writeCount(DiskId disk);
 std::vector<ByteRange> coverage(DiskId disk);         // written ranges, merged and sorted

@@ -85,24 +85,40 @@ struct Target {
   std::shared_ptr<Media> media;
   uint32_t size;  // cut at the disk's end
   bool mirrored;
+  bool forget;  // acknowledged, not kept
 };
 
 // The disks a write sent to this disk reaches: the disk itself, and in a mirroring station the
 // other occupied bays the mode names, each cut at its own end.
 std::vector<Target> targetsOf(State& s, DiskId id, uint64_t offset, uint32_t size) {
   const Disk& d = s.disks[id];
-  std::vector<Target> targets{{id, d.media, size, false}};
+  std::vector<Target> targets{{id, d.media, size, false, d.forgetWrites}};
   const Station* st = stationAt(s, d.station);
-  if (st == nullptr || st->mode == BayMode::independent) return targets;
+  if (st == nullptr || st->mode == BayMode::independent || st->dropCopies) return targets;
   if (st->mode == BayMode::mirrorFromSecondBay && d.bay == 0) return targets;
   const int firstBay = st->mode == BayMode::mirrorAllBays ? 0 : 1;
   for (int bay = firstBay; bay < kMaxBays; ++bay) {
     const Disk* other = diskAt(s, st->bays[bay]);
     if (other == nullptr || other == &d || !other->plugged || offset >= other->spec.length) continue;
     const uint64_t room = other->spec.length - offset;
-    targets.push_back({st->bays[bay], other->media, uint32_t(std::min<uint64_t>(size, room)), true});
+    targets.push_back(
+        {st->bays[bay], other->media, uint32_t(std::min<uint64_t>(size, room)), true, other->forgetWrites});
   }
   return targets;
+}
+
+// What the disk driver refuses of a transfer: data missing, a range past the end, and on an unbuffered
+// handle an offset, size or address that is not a whole number of sectors.
+uint32_t checkTransfer(const Handle& handle, const Disk& d, uint64_t offset, const void* data,
+                       uint32_t size) {
+  if (data == nullptr) return kErrorInvalidParameter;
+  if (offset > d.spec.length || size > d.spec.length - offset) return kErrorInvalidParameter;
+  const uint32_t sector = d.spec.sectorSize;
+  if (handle.exclusive &&
+      (offset % sector != 0 || size % sector != 0 || reinterpret_cast<uintptr_t>(data) % sector != 0)) {
+    return kErrorInvalidParameter;
+  }
+  return 0;
 }
 
 uint32_t checkWrite(State& s, DevHandle h, uint64_t offset, const void* data, uint32_t size,
@@ -112,13 +128,7 @@ uint32_t checkWrite(State& s, DevHandle h, uint64_t offset, const void* data, ui
   if (uint32_t e = resolve(s, h, &handle, &d)) return e;
   if (handle->volume != 0) return kErrorAccessDenied;
   if (size == 0) return 0;  // nothing to write: targets stay empty
-  if (data == nullptr) return kErrorInvalidParameter;
-  if (offset > d->spec.length || size > d->spec.length - offset) return kErrorInvalidParameter;
-  const uint32_t sector = d->spec.sectorSize;
-  if (handle->exclusive &&
-      (offset % sector != 0 || size % sector != 0 || reinterpret_cast<uintptr_t>(data) % sector != 0)) {
-    return kErrorInvalidParameter;
-  }
+  if (uint32_t e = checkTransfer(*handle, *d, offset, data, size)) return e;
   *targets = targetsOf(s, handle->disk, offset, size);
   for (const Target& t : *targets) {
     uint32_t error = 0;
@@ -127,24 +137,10 @@ uint32_t checkWrite(State& s, DevHandle h, uint64_t offset, const void* data, ui
   return 0;
 }
 
-uint32_t copyTo(Media& m, uint64_t offset, const void* data, uint32_t size) {
-  std::lock_guard lock(m.lock);
-  switch (m.backing) {
-    case Backing::memory:
-      std::memcpy(m.memory.data() + offset, data, size);
-      return 0;
-    case Backing::sparseFile:
-      return m.file->write(offset, data, size);
-    case Backing::discarding:
-      return 0;
-  }
-  return 0;
-}
-
-void account(Disk& d, uint64_t offset, uint32_t size, bool mirrored) {
+void account(Disk& d, uint64_t offset, uint32_t size, bool mirrored, bool kept) {
   d.bytesWritten += size;
   ++d.writes;
-  d.covered.insert(offset, offset + size);
+  if (kept) d.covered.insert(offset, offset + size);
   if (d.spec.recordWrites) d.log.push_back({offset, size, mirrored});
   if (d.unplugAfter != 0 && d.bytesWritten >= d.unplugAfter) unplugNow(d);
 }
@@ -189,7 +185,7 @@ uint32_t devWrite(DevHandle h, uint64_t offset, const void* data, uint32_t size)
   uint32_t result = 0;
   std::vector<bool> done(targets.size(), false);
   for (size_t i = 0; i < targets.size(); ++i) {
-    const uint32_t e = copyTo(*targets[i].media, offset, data, targets[i].size);
+    const uint32_t e = targets[i].forget ? 0 : writeMedia(*targets[i].media, offset, data, targets[i].size);
     done[i] = e == 0;
     if (e != 0 && result == 0) result = e;
   }
@@ -201,7 +197,7 @@ uint32_t devWrite(DevHandle h, uint64_t offset, const void* data, uint32_t size)
       Disk* d = diskAt(s, targets[i].disk);
       // A reset in between leaves nothing to account for.
       if (!done[i] || d == nullptr || d->media != targets[i].media) continue;
-      account(*d, offset, targets[i].size, targets[i].mirrored);
+      account(*d, offset, targets[i].size, targets[i].mirrored, !targets[i].forget);
     }
     if (Disk* d = diskAt(s, targets[0].disk); d != nullptr && d->media == targets[0].media)
       total = d->bytesWritten;
@@ -209,6 +205,30 @@ uint32_t devWrite(DevHandle h, uint64_t offset, const void* data, uint32_t size)
   }
   if (result == 0 && hook && *hook) (*hook)(targets[0].disk, total);
   return result;
+}
+
+uint32_t devRead(DevHandle h, uint64_t offset, void* data, uint32_t size) {
+  State& s = state();
+  std::shared_ptr<Media> media;
+  {
+    std::lock_guard lock(s.lock);
+    Handle* handle = nullptr;
+    Disk* d = nullptr;
+    if (uint32_t e = resolve(s, h, &handle, &d)) return e;
+    uint32_t error = 0;
+    if (failsNow(*d, Request::read, &error)) return error;
+    if (handle->volume != 0) return kErrorAccessDenied;
+    if (size == 0) return 0;
+    if (uint32_t e = checkTransfer(*handle, *d, offset, data, size)) return e;
+    media = d->media;
+  }
+  return readMedia(*media, offset, data, size);
+}
+
+uint32_t devFlush(DevHandle h) {
+  uint32_t error = 0;
+  onDisk(h, 0, &error, [&](Handle&, Disk& d) { return failsNow(d, Request::flush, &error), 0; });
+  return error;
 }
 
 void devClose(DevHandle h) {

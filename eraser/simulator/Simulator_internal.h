@@ -4,11 +4,38 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 
 #include "Simfile.h"
 #include "Simulator.h"
 
 namespace sim::detail {
+
+// What a discarding disk holds, kept small: each write refers to a deduplicated chunk of bytes, and
+// a run of writes of the same buffer one after another is one piece (the chunk repeated). A whole
+// pass of the engine's one buffer over a disk of any length is thus one piece and one chunk.
+class ContentMap {
+ public:
+  void write(uint64_t offset, const uint8_t* data, uint32_t size);
+  void read(uint64_t offset, uint8_t* out, uint32_t size) const;  // zeros where nothing was written
+  uint64_t keptBytes() const;                                     // chunk bytes and bookkeeping held
+
+ private:
+  using Chunk = std::vector<uint8_t>;
+  // The byte at x in [start, end) is (*chunk)[(x - start + phase) % chunk->size()].
+  struct Piece {
+    uint64_t end = 0;
+    std::shared_ptr<const Chunk> chunk;
+    uint64_t phase = 0;
+  };
+  std::shared_ptr<const Chunk> intern(const uint8_t* data, uint32_t size);
+  void cut(uint64_t start, uint64_t end);
+  void mergeAround(std::map<uint64_t, Piece>::iterator it);
+
+  std::map<uint64_t, Piece> pieces_;  // start -> piece, not overlapping
+  std::unordered_map<uint64_t, std::vector<std::weak_ptr<const Chunk>>> chunks_;  // by content hash
+  std::shared_ptr<const Chunk> last_;  // the engine writes one buffer again and again
+};
 
 // The bytes of one disk. Its lock is held only while data moves in or out, so writers of
 // different disks never wait for each other's copies.
@@ -17,7 +44,12 @@ struct Media {
   Backing backing = Backing::memory;
   std::vector<uint8_t> memory;
   std::unique_ptr<SimFile> file;
+  ContentMap content;  // discarding
 };
+
+// Copies between a disk's bytes and a buffer; the caller has checked the range. 0 or an error.
+uint32_t writeMedia(Media& m, uint64_t offset, const void* data, uint32_t size);
+uint32_t readMedia(Media& m, uint64_t offset, void* data, uint32_t size);
 
 // Byte ranges kept merged: a whole-disk erase in 1 MiB blocks stays one entry.
 class RangeSet {
@@ -53,6 +85,7 @@ struct Disk {
   RangeSet covered;
   std::vector<WriteRecord> log;
   uint32_t layoutDeletions = 0;
+  bool forgetWrites = false;  // writes are acknowledged and not kept
 };
 
 struct Station {
@@ -61,6 +94,7 @@ struct Station {
   std::array<DiskId, kMaxBays> bays{kNone, kNone, kNone, kNone, kNone, kNone};
   ArmedFault modeFault;
   std::vector<uint8_t> modeValues;
+  bool dropCopies = false;  // mirror modes are taken but no copies are made
 };
 
 struct Handle {

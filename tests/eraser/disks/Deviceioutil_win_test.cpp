@@ -60,6 +60,15 @@ struct FakeSystem {
   const void* writeData = nullptr;
   DWORD writeShortBy = 0;
   Reply writeReply;
+  // ReadFile and FlushFileBuffers as called.
+  HANDLE readHandle = nullptr;
+  uint64_t readOffset = 0;
+  DWORD readSize = 0;
+  void* readData = nullptr;
+  DWORD readShortBy = 0;
+  Reply readReply;
+  std::vector<HANDLE> flushed;
+  Reply flushReply;
   std::vector<HANDLE> closed;
 
   size_t requestCount() {
@@ -104,6 +113,23 @@ BOOL WINAPI fakeWriteFile(HANDLE, LPCVOID data, DWORD size, LPDWORD written, LPO
   return fake->writeReply.ok ? TRUE : FALSE;
 }
 
+BOOL WINAPI fakeReadFile(HANDLE h, LPVOID data, DWORD size, LPDWORD read, LPOVERLAPPED at) {
+  fake->readHandle = h;
+  fake->readData = data;
+  fake->readSize = size;
+  fake->readOffset = at == nullptr ? ~uint64_t(0) : uint64_t(at->OffsetHigh) << 32 | at->Offset;
+  *read = fake->readReply.ok ? size - fake->readShortBy : 0;
+  if (fake->readReply.ok) std::memset(data, 0x6C, *read);
+  SetLastError(fake->readReply.error);
+  return fake->readReply.ok ? TRUE : FALSE;
+}
+
+BOOL WINAPI fakeFlushFileBuffers(HANDLE h) {
+  fake->flushed.push_back(h);
+  SetLastError(fake->flushReply.error);
+  return fake->flushReply.ok ? TRUE : FALSE;
+}
+
 BOOL WINAPI fakeCloseHandle(HANDLE h) {
   fake->closed.push_back(h);
   return TRUE;
@@ -115,6 +141,8 @@ class DevWin : public testing::Test {
     saved_ = devSystemCalls();
     fake = &system_;
     devSystemCalls() = {fakeCreateFileA, fakeWriteFile, fakeCloseHandle, fakeDeviceIoControl};
+    devSystemCalls().readFile = fakeReadFile;
+    devSystemCalls().flushFileBuffers = fakeFlushFileBuffers;
   }
   void TearDown() override {
     devSystemCalls() = saved_;
@@ -166,6 +194,8 @@ TEST_F(DevWin, InvalidHandlesAreRefusedWithoutACall) {
        [&](DevHandle h) { return miniportIdentify(h, 0, buffer, buffer, 512) == kErrorFileNotFound; }},
       {"smartIdentify", [&](DevHandle h) { return !smartIdentify(h, buffer); }},
       {"devWrite", [&](DevHandle h) { return devWrite(h, 0, buffer, 512) == kErrorFileNotFound; }},
+      {"devRead", [&](DevHandle h) { return devRead(h, 0, buffer, 512) == kErrorFileNotFound; }},
+      {"devFlush", [](DevHandle h) { return devFlush(h) == kErrorFileNotFound; }},
       {"devClose",
        [&](DevHandle h) {
          devClose(h);
@@ -177,6 +207,8 @@ TEST_F(DevWin, InvalidHandlesAreRefusedWithoutACall) {
   }
   EXPECT_EQ(system_.requestCount(), 0u);
   EXPECT_EQ(system_.writeSize, 0u);
+  EXPECT_EQ(system_.readHandle, nullptr);
+  EXPECT_TRUE(system_.flushed.empty());
 }
 
 TEST_F(DevWin, FailuresReturnTheSystemErrorOr2WhenItIsZero) {
@@ -193,6 +225,8 @@ TEST_F(DevWin, FailuresReturnTheSystemErrorOr2WhenItIsZero) {
       {"deleteDriveLayout", [] { return deleteDriveLayout(kDisk); }},
       {"miniportIdentify", [&] { return miniportIdentify(kDisk, 0, buffer, buffer, 512); }},
       {"devWrite", [&] { return devWrite(kDisk, 0, buffer, 512); }},
+      {"devRead", [&] { return devRead(kDisk, 0, buffer, 512); }},
+      {"devFlush", [] { return devFlush(kDisk); }},
       {"devOpen",
        [] {
          uint32_t error = 0;
@@ -202,7 +236,7 @@ TEST_F(DevWin, FailuresReturnTheSystemErrorOr2WhenItIsZero) {
   };
   for (DWORD systemError : {DWORD(kErrorNotReady), DWORD(0)}) {
     system_.answer = [&](const Request&, uint8_t*, DWORD*) { return fail(systemError); };
-    system_.openReply = system_.writeReply = fail(systemError);
+    system_.openReply = system_.writeReply = system_.readReply = system_.flushReply = fail(systemError);
     const uint32_t expected = systemError != 0 ? systemError : DWORD(kErrorFileNotFound);
     for (const auto& c : cases)
       EXPECT_EQ(c.call(), expected) << c.name << " with system error " << systemError;
@@ -658,6 +692,27 @@ TEST_F(DevWin, WriteCarriesTheOffsetAndTreatsAShortWriteAsAnError) {
   EXPECT_EQ(devWrite(kDisk, 0, data, 1024), uint32_t(kErrorIoDevice));
 }
 
+TEST_F(DevWin, ReadCarriesHandleOffsetAndSizeAndTreatsAShortReadAsAnError) {
+  uint8_t data[4096];
+  std::memset(data, 0, sizeof data);
+  EXPECT_EQ(devRead(kDisk, 0x123456789A00ull, data, 4096), 0u);
+  EXPECT_EQ(system_.readHandle, kDisk);
+  EXPECT_EQ(system_.readOffset, 0x123456789A00ull);
+  EXPECT_EQ(system_.readSize, 4096u);
+  EXPECT_EQ(system_.readData, data);
+  EXPECT_EQ(std::count(data, data + 4096, 0x6C), 4096);
+
+  system_.readShortBy = 512;  // the end of the device
+  EXPECT_EQ(devRead(kDisk, 0, data, 4096), uint32_t(kErrorIoDevice));
+  EXPECT_EQ(devRead(kDisk, 0, nullptr, 512), uint32_t(kErrorInvalidParameter));
+}
+
+TEST_F(DevWin, FlushGoesToTheHandle) {
+  EXPECT_EQ(devFlush(kDisk), 0u);
+  EXPECT_EQ(system_.flushed, std::vector<HANDLE>{kDisk});
+  EXPECT_EQ(system_.requestCount(), 0u) << "no device request besides the flush";
+}
+
 // --- a real file under the system ---------------------------------------------------------------------
 
 TEST(DevWinFile, WritesAtTheOffsetAndHonoursTheShareMode) {
@@ -681,6 +736,12 @@ TEST(DevWinFile, WritesAtTheOffsetAndHonoursTheShareMode) {
   ASSERT_TRUE(isValidDevHandle(exclusive)) << error;
   std::memset(block, 0xCD, sizeof block);
   EXPECT_EQ(devWrite(exclusive, 0, block, 512), 0u);
+  EXPECT_EQ(devFlush(exclusive), 0u);
+  // Read back unbuffered at an offset: the bytes written there; at the end the system's error.
+  alignas(4096) static uint8_t back[512];
+  EXPECT_EQ(devRead(exclusive, 4096, back, 512), 0u);
+  EXPECT_EQ(std::count(back, back + 512, 0xAB), 512);
+  EXPECT_EQ(devRead(exclusive, 8192, back, 512), uint32_t(ERROR_HANDLE_EOF));
   devClose(exclusive);
 
   std::ifstream in(path, std::ios::binary);

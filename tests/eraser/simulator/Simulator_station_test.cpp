@@ -287,6 +287,25 @@ TEST_F(SimStation, MirroringReachesDisksHeldByOthersButNotUnpluggedOnes) {
   devClose(held);
 }
 
+TEST_F(SimStation, DroppingStationTakesTheModeAndMakesNoCopies) {
+  const sim::StationId st = build(sim::StationModel::sywl, {0, 1});
+  sim::dropMirrorCopies(st, true);
+  ASSERT_TRUE(sendMode(bayPath(0), 1));
+  EXPECT_EQ(sim::stationMode(st), sim::BayMode::mirrorAllBays);
+  uint32_t error = 0;
+  DevHandle h = devOpen(bayPath(0).c_str(), DevOpenMode::exclusiveUnbuffered, &error);
+  Block block(kMiB, 0x5A);
+  EXPECT_EQ(devWrite(h, 0, block.data(), kMiB), 0u);
+  EXPECT_EQ(sim::readBytes(disk_[0], 0, kMiB), block.bytes());
+  EXPECT_EQ(sim::readBytes(disk_[1], 0, kMiB), std::vector<uint8_t>(kMiB, 0));
+  EXPECT_EQ(sim::bytesWritten(disk_[1]), 0u);  // nothing reached it
+  EXPECT_TRUE(sim::coverage(disk_[1]).empty());
+  sim::dropMirrorCopies(st, false);
+  EXPECT_EQ(devWrite(h, 0, block.data(), kMiB), 0u);
+  EXPECT_EQ(sim::readBytes(disk_[1], 0, kMiB), block.bytes());
+  devClose(h);
+}
+
 TEST_F(SimStation, StationGivesItsDisksItsParent) {
   const sim::StationId st = build(sim::StationModel::syw2, {0, 1});
   EXPECT_EQ(sim::diskSpec(disk_[0]).parentInstance, 0x4711u);

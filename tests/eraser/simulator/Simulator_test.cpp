@@ -244,7 +244,7 @@ TEST_F(SimDisks, DiscardingDiskKeepsMergedCoverage) {
   constexpr uint64_t kTwoTB = 2ull << 40;
   const sim::DiskId big = mustAdd(diskSpec(kDiskB, kTwoTB, 4, sim::Backing::discarding));
   DevHandle h = open(kDiskB, DevOpenMode::exclusiveUnbuffered);
-  Block block(kMiB);
+  Block block(4 * kMiB);  // the largest write below
   auto write = [&](uint64_t offset, uint32_t size) {
     ASSERT_EQ(devWrite(h, offset, block.data(), size), 0u);
   };
@@ -262,7 +262,6 @@ TEST_F(SimDisks, DiscardingDiskKeepsMergedCoverage) {
   EXPECT_EQ(sim::coverage(big), (R{{0, 5 * kMiB}, {kTwoTB - kMiB, kTwoTB}}));
   EXPECT_EQ(sim::bytesWritten(big), 9 * uint64_t(kMiB) + 512);  // overlaps count every time
   EXPECT_EQ(sim::writeCount(big), 7u);
-  EXPECT_TRUE(sim::readBytes(big, 0, 16).empty());
 
   // A whole disk written in blocks, in any order, is one range.
   const sim::DiskId whole = mustAdd(diskSpec("\\\\?\\whole", 64 * kMiB, 5, sim::Backing::discarding));
