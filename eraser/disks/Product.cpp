@@ -196,6 +196,17 @@ bool DiskList::replaceDisk(const DiskRecord& old, DiskRecord record) {
   return true;
 }
 
+bool DiskList::removeGroupMember(const DiskRecord& head, const DiskRecord& member) {
+  if (!head || !member) return false;
+  std::lock_guard writer(writerMutex_);
+  if (!head->groupMembers.removeDisk(member)) return false;
+  const int32_t bay = member->bayIndex;
+  bool held = head->bayIndex == bay;
+  for (const DiskRecord& other : head->groupMembers.records()) held = held || other->bayIndex == bay;
+  if (!held) clearBayOccupied(*head, bay);
+  return true;
+}
+
 void DiskList::clearDisks() {
   std::lock_guard writer(writerMutex_);
   std::vector<DiskRecord> dropped;
@@ -233,6 +244,12 @@ DiskList& mainDiskList() {
 bool markBayOccupied(DiskInfo& disk, int32_t bay) {
   if (bay < 0 || bay >= kBayTableSize) return false;
   disk.bayOccupied[size_t(bay)] = 1;
+  return true;
+}
+
+bool clearBayOccupied(DiskInfo& disk, int32_t bay) {
+  if (bay < 0 || bay >= kBayTableSize) return false;
+  disk.bayOccupied[size_t(bay)] = 0;
   return true;
 }
 

@@ -123,6 +123,11 @@ class DiskList {
   // it is not in the list.
   bool removeDisk(const DiskRecord& record);
 
+  // Takes member out of head's groupMembers (head being one of this list's records) and clears the
+  // head's mark of the member's bay unless the head or another member still sits in that bay.
+  // Nobody is told: a member has no slot. False when member is not one of head's.
+  bool removeGroupMember(const DiskRecord& head, const DiskRecord& member);
+
   // Drops every record; nobody is told.
   void clearDisks();
 
@@ -178,8 +183,9 @@ struct DiskInfo {
 // The process's main list.
 DiskList& mainDiskList();
 
-// Sets bayOccupied[bay]; a bay outside the table is ignored (false).
+// Sets or clears bayOccupied[bay]; a bay outside the table is ignored (false).
 bool markBayOccupied(DiskInfo& disk, int32_t bay);
+bool clearBayOccupied(DiskInfo& disk, int32_t bay);
 
 // The head, then its members in discovery order.
 std::vector<DiskRecord> groupOrder(const DiskRecord& head);

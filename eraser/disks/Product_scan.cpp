@@ -74,13 +74,25 @@ class ScanPass {
 
   void visit(const DiskInterface& found) {
     DiskRecord disk = list_.findByPath(found.devicePath);
-    if (!disk) {
+    const bool listed = disk != nullptr;
+    if (!listed) {
       disk = probeDisk(found.devicePath, found.parentInstance);
       if (!disk || !admit(disk)) return;
     }
-    // Fails while an erase holds the disk: its volumes then go unrefreshed, the disk stays listed.
+    // Fails while an erase holds the disk: its volumes then go unrefreshed, the disk stays listed and
+    // is not checked either.
     DevHandle h = devOpen(found.devicePath.c_str(), DevOpenMode::shared, nullptr);
-    if (isValidDevHandle(h)) refreshVolumes(*disk, h);
+    if (isValidDevHandle(h)) {
+      const int32_t number = queryDeviceNumber(h);
+      if (listed && isAnotherDisk(*disk, h, number)) {
+        disk = replaceSwapped(disk, found);
+        if (!disk) {
+          devClose(h);
+          return;
+        }
+      }
+      refreshVolumes(*disk, number);
+    }
     expireVolumes(*disk, kVolumeMaxAge);
     disk->lastSeenTick = devTickCount();
     devClose(h);
@@ -109,6 +121,53 @@ class ScanPass {
     return list_.addByGroupingRule(disk);
   }
 
+  // A bridge whose device path belongs to the bay keeps the path when its disk is swapped: the
+  // record then no longer describes the disk behind it. Only answers that were read and differ say
+  // so; a query that fails says nothing.
+  static bool isAnotherDisk(const DiskInfo& disk, DevHandle h, int32_t number) {
+    if (number >= 0 && uint32_t(number) != disk.deviceNumber) return true;
+    int64_t length = 0;
+    if (queryDiskLength(h, &length) == kErrorSuccess && length > 0 && length != disk.diskLength) return true;
+    // Disks of one model have one length; only the serial tells them apart.
+    if (disk.serialNumber.empty()) return false;
+    uint8_t data[kIdentifySize];
+    if (!readIdentifyData(disk.busType, disk.removableMedia, h, data)) return false;
+    const std::string serial = decodeIdentify(data).serialNumber;
+    return !serial.empty() && serial != disk.serialNumber;
+  }
+
+  // Drops the record of a disk that was swapped out, as the window would see it removed, and lists
+  // the disk now behind the path as a new one. A head's members are still in their bays: they join
+  // the group again rather than wait a pass to be probed anew. Null when the new disk is not admitted.
+  DiskRecord replaceSwapped(const DiskRecord& old, const DiskInterface& found) {
+    debugOutput("Disk swapped: " + found.devicePath);
+    // Probed before the old record goes, so the station is without the bay only for a moment.
+    DiskRecord disk = probeDisk(found.devicePath, found.parentInstance);
+    std::vector<DiskRecord> members;
+    if (DiskRecord head = headOf(old)) {
+      list_.removeGroupMember(head, old);
+    } else {
+      members = old->groupMembers.records();
+      list_.removeDisk(old);
+    }
+    const bool admitted = disk && admit(disk);
+    for (const DiskRecord& member : members) {
+      if (present_.count(member->devicePath)) list_.addByGroupingRule(member);
+    }
+    return admitted ? disk : nullptr;
+  }
+
+  // The head whose members include disk; null for a top-level record.
+  DiskRecord headOf(const DiskRecord& disk) const {
+    for (const DiskRecord& top : list_.records()) {
+      if (top == disk) return nullptr;
+      for (const DiskRecord& member : top->groupMembers.records()) {
+        if (member == disk) return top;
+      }
+    }
+    return nullptr;
+  }
+
   // Which disk each drive letter lies on, looked up once per pass for all disks: -1 where the volume
   // is absent or cannot be opened (an erase holds its disk).
   const std::array<int32_t, kLetters>& letterDisks() {
@@ -127,8 +186,8 @@ class ScanPass {
     return letterDisks_;
   }
 
-  void refreshVolumes(DiskInfo& disk, DevHandle h) {
-    const int32_t number = queryDeviceNumber(h);
+  // number: the disk's device number as the visit read it.
+  void refreshVolumes(DiskInfo& disk, int32_t number) {
     if (number < 0) return;
     const auto& letters = letterDisks();
     for (int i = kFirstVolumeLetter; i < kLetters; ++i) {

@@ -75,6 +75,18 @@ struct AlignedBufferFree {
 };
 
 class EraseRunLogs;
+struct DiskInfo;
+
+// What a job checks the disk it opened against: the disk the run planned for. A device path can
+// belong to a station's bay rather than to the disk in it, so the path alone does not say which
+// disk is behind it.
+struct DiskIdentity {
+  int32_t deviceNumber = -1;
+  int64_t length = 0;
+  std::string serialNumber;  // from IDENTIFY, padding kept; empty: not known, not checked
+};
+
+DiskIdentity identityOf(const DiskInfo& disk);
 
 // One erase job: one disk, one byte range, all passes of a method. Opening, stepping and closing are
 // built on top of this record; it owns its transfer buffer, not its device handle.
@@ -88,9 +100,11 @@ class clErase {
   bool allocateBuffer();
 
   // Opens the disk exclusively and unbuffered for [start, end) (end 0: to the disk's end), reseeds
-  // the generator, measures the disk, allocates the buffer and deletes the drive layout. `ready` is 1
-  // only when every step succeeded; a failed open keeps what it had opened for close.
-  bool open(const std::string& path, int64_t start, int64_t end);
+  // the generator, measures the disk, checks it is the expected disk (when one is given), allocates
+  // the buffer and deletes the drive layout. `ready` is 1 only when every step succeeded; a failed
+  // open keeps what it had opened for close. A disk that is not the expected one is left untouched,
+  // with a diagnostic that says what differed.
+  bool open(const std::string& path, int64_t start, int64_t end, const DiskIdentity* expected = nullptr);
 
   // One write of the current pass, starting the next pass where one ends. Returns 1 (go on), 0 (all
   // passes done) or -1 (not ready, or the write failed; the logs say which).

@@ -3,9 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "Apphelputil.h"
 #include "Eraseutil.h"
 #include "Eraseutil_log.h"
 #include "Platformservices.h"
+#include "Product.h"
 
 namespace {
 
@@ -25,9 +27,44 @@ DevHandle openExclusive(const std::string& path) {
   return h;
 }
 
+// The serial number the disk behind h answers with; empty when it cannot be read.
+std::string serialOf(DevHandle h) {
+  StorageDescriptorInfo info;
+  if (!readStorageDescriptor(queryStorageDescriptor(h), &info)) return {};
+  uint8_t data[kIdentifySize];
+  if (!readIdentifyData(info.busType, info.removableMedia, h, data)) return {};
+  return decodeIdentify(data).serialNumber;
+}
+
+// Whether the opened disk is the expected one. What cannot be read counts as different: writing
+// a disk nobody chose cannot be undone, refusing one can be retried.
+bool isExpectedDisk(DevHandle h, int64_t length, const DiskIdentity& expected) {
+  const int32_t number = queryDeviceNumber(h);
+  if (number != expected.deviceNumber) {
+    debugOutputf("Not the planned disk: device number %d, planned %d", number, expected.deviceNumber);
+    return false;
+  }
+  if (length != expected.length) {
+    debugOutputf("Not the planned disk: length %" PRId64 ", planned %" PRId64, length, expected.length);
+    return false;
+  }
+  if (expected.serialNumber.empty()) return true;
+  const std::string serial = serialOf(h);
+  if (serial != expected.serialNumber) {
+    debugOutputf("Not the planned disk: serial number \"%s\", planned \"%s\"", serial.c_str(),
+                 expected.serialNumber.c_str());
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
-bool clErase::open(const std::string& path, int64_t start, int64_t end) {
+DiskIdentity identityOf(const DiskInfo& disk) {
+  return {int32_t(disk.deviceNumber), disk.diskLength, disk.serialNumber};
+}
+
+bool clErase::open(const std::string& path, int64_t start, int64_t end, const DiskIdentity* expected) {
   seedRandom(calendarSeconds());
   ready = 0;
   handle = openExclusive(path);
@@ -37,6 +74,7 @@ bool clErase::open(const std::string& path, int64_t start, int64_t end) {
   int64_t length = 0;
   if (queryDiskLength(handle, &length) != 0 || length <= 0) return false;
   diskLength = length;
+  if (expected != nullptr && !isExpectedDisk(handle, length, *expected)) return false;
   if (!allocateBuffer()) return false;
   rangeStart = start < 0 ? 0 : start;
   rangeEnd = end == 0 ? diskLength : end;

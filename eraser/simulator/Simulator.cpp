@@ -147,6 +147,41 @@ void changeDisk(DiskId id, F f) {
   if (Disk* d = diskAt(s, id)) f(*d);
 }
 
+// Whether a disk could be made from spec: a path free unless it is the one the disk ignore holds,
+// a length of whole sectors, free volume letters (those of ignore count as free).
+bool usableSpec(const State& s, const DiskSpec& spec, DiskId ignore) {
+  if (spec.path.empty() || spec.sectorSize == 0 || spec.length == 0 || spec.length % spec.sectorSize != 0) {
+    return false;
+  }
+  for (size_t i = 0; i < s.disks.size(); ++i) {
+    const Disk& d = s.disks[i];
+    // A swapped-out disk's path belongs to the disk that took its bay.
+    if (DiskId(i) != ignore && !d.superseded && samePath(d.spec.path, spec.path)) return false;
+  }
+  for (size_t i = 0; i < spec.volumes.size(); ++i) {
+    const char c = spec.volumes[i].letter;
+    if (!goodLetter(c)) return false;
+    for (size_t k = 0; k < s.disks.size(); ++k) {
+      if (DiskId(k) == ignore) continue;
+      for (const VolumeSpec& v : s.disks[k].spec.volumes) {
+        if (v.letter == c) return false;
+      }
+    }
+    for (size_t j = 0; j < i; ++j) {
+      if (spec.volumes[j].letter == c) return false;
+    }
+  }
+  return true;
+}
+
+DiskId pushDisk(State& s, const DiskSpec& spec, std::shared_ptr<Media> media) {
+  Disk d;
+  d.spec = spec;
+  d.media = std::move(media);
+  s.disks.push_back(std::move(d));
+  return DiskId(s.disks.size() - 1);
+}
+
 }  // namespace
 
 void setAtaString(IdentifyWords& words, int firstWord, int wordCount, std::string_view text) {
@@ -201,28 +236,12 @@ void reset() {
 }
 
 DiskId addDisk(const DiskSpec& spec) {
-  if (spec.path.empty() || spec.sectorSize == 0 || spec.length == 0 || spec.length % spec.sectorSize != 0) {
-    return kNone;
-  }
   State& s = state();
   std::lock_guard lock(s.lock);
-  for (const Disk& d : s.disks) {
-    if (samePath(d.spec.path, spec.path)) return kNone;
-  }
-  for (size_t i = 0; i < spec.volumes.size(); ++i) {
-    const char c = spec.volumes[i].letter;
-    if (!goodLetter(c) || letterTaken(s, c)) return kNone;
-    for (size_t j = 0; j < i; ++j) {
-      if (spec.volumes[j].letter == c) return kNone;
-    }
-  }
+  if (!usableSpec(s, spec, kNone)) return kNone;
   auto media = makeMedia(spec);
   if (!media) return kNone;
-  Disk d;
-  d.spec = spec;
-  d.media = std::move(media);
-  s.disks.push_back(std::move(d));
-  return DiskId(s.disks.size() - 1);
+  return pushDisk(s, spec, std::move(media));
 }
 
 StationId addStation(const StationSpec& spec) {
@@ -246,6 +265,33 @@ bool insertDisk(StationId station, int bay, DiskId disk) {
   d->bay = bay;
   if (st->spec.parentInstance != 0) d->spec.parentInstance = st->spec.parentInstance;
   return true;
+}
+
+DiskId swapDisk(DiskId old, const DiskSpec& spec) {
+  State& s = state();
+  std::lock_guard lock(s.lock);
+  Disk* d = diskAt(s, old);
+  Station* st = d != nullptr ? stationAt(s, d->station) : nullptr;
+  if (st == nullptr) return kNone;
+  DiskSpec taken = spec;
+  taken.path = d->spec.path;
+  if (!usableSpec(s, taken, old)) return kNone;
+  auto media = makeMedia(taken);
+  if (!media) return kNone;
+  const StationId station = d->station;
+  const int bay = d->bay;
+  d->station = kNone;
+  d->bay = kNone;
+  d->superseded = true;
+  d->spec.volumes.clear();  // its volumes left with it; their letters are free again
+  unplugNow(*d);
+  if (st->spec.parentInstance != 0) taken.parentInstance = st->spec.parentInstance;
+  const DiskId id = pushDisk(s, taken, std::move(media));  // d is stale from here
+  Disk& added = s.disks[size_t(id)];
+  added.station = station;
+  added.bay = bay;
+  st->bays[size_t(bay)] = id;
+  return id;
 }
 
 bool removeFromBay(DiskId disk) {
@@ -346,7 +392,7 @@ void forgetWrites(DiskId disk, bool forget) {
 void unplug(DiskId disk) { changeDisk(disk, unplugNow); }
 
 void replug(DiskId disk) {
-  changeDisk(disk, [](Disk& d) { d.plugged = true; });
+  changeDisk(disk, [](Disk& d) { d.plugged = !d.superseded; });
 }
 
 void unplugAfterBytes(DiskId disk, uint64_t n) {
@@ -370,7 +416,7 @@ DiskId findDisk(std::string_view path) {
   State& s = state();
   std::lock_guard lock(s.lock);
   for (size_t i = 0; i < s.disks.size(); ++i) {
-    if (samePath(s.disks[i].spec.path, path)) return DiskId(i);
+    if (!s.disks[i].superseded && samePath(s.disks[i].spec.path, path)) return DiskId(i);
   }
   return kNone;
 }

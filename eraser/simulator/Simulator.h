@@ -128,6 +128,12 @@ bool insertDisk(StationId station, int bay, DiskId disk);
 // Pulls a disk out of its bay: it is unplugged and the bay is free for another disk. False for a
 // disk outside a station.
 bool removeFromBay(DiskId disk);
+// A bridge whose device path belongs to the bay, not to the disk: pulls old out of its bay and
+// puts a new disk made from spec into that bay under old's path (spec.path is not used). The new
+// disk has a DiskId of its own; path lookups (opens, findDisk) find it from now on. The old disk
+// keeps its counters for tests to read, loses its volumes and can never be plugged in again. kNone,
+// and nothing changes, when old is not in a station or the spec is unusable as for addDisk.
+DiskId swapDisk(DiskId old, const DiskSpec& spec);
 void setParentInstance(DiskId disk, uint32_t parent);
 
 bool addVolume(DiskId disk, const VolumeSpec& volume);  // false for a taken or bad letter
@@ -183,7 +189,7 @@ void forgetWrites(DiskId disk, bool forget);
 // An unplugged disk is gone from the machine: the enumeration no longer lists it, its volumes leave
 // the drive letters, and replugging it brings all of it back.
 void unplug(DiskId disk);
-void replug(DiskId disk);
+void replug(DiskId disk);  // a swapped-out disk stays unplugged
 // The disk is unplugged right after the write that brings its bytes written to n or more.
 void unplugAfterBytes(DiskId disk, uint64_t n);
 

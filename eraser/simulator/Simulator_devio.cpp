@@ -28,7 +28,7 @@ DiskId diskWithVolume(const State& s, char letter) {
 
 DiskId diskWithPath(const State& s, std::string_view path) {
   for (size_t i = 0; i < s.disks.size(); ++i) {
-    if (samePath(s.disks[i].spec.path, path)) return DiskId(i);
+    if (!s.disks[i].superseded && samePath(s.disks[i].spec.path, path)) return DiskId(i);
   }
   return kNone;
 }

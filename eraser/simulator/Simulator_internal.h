@@ -73,6 +73,7 @@ struct Disk {
   DiskSpec spec;
   std::shared_ptr<Media> media;
   bool plugged = true;
+  bool superseded = false;   // another disk took over its path in its bay: it is out for good
   uint32_t generation = 0;   // moves on at every unplug: handles of an older generation are dead
   uint64_t unplugAfter = 0;  // 0: never
   StationId station = kNone;

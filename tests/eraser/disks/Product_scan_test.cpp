@@ -265,6 +265,161 @@ TEST_F(ScanTest, DiskInTheHeadsBayStartsTheStationAfresh) {
   EXPECT_EQ(occupiedBays(*mainDiskList().diskAt(0)), (std::vector<int>{0, 2}));
 }
 
+// --- a disk swapped under the same path ---------------------------------------------------------------
+
+// What sets the disk put into a bay apart from the one that was there.
+enum class Differs : uint8_t { serial, length, number };
+
+sim::DiskSpec swappedSpec(sim::DiskId old, Differs what) {
+  sim::DiskSpec spec = sim::diskSpec(old);
+  spec.volumes.clear();
+  switch (what) {
+    case Differs::serial:
+      sim::setIdentifySerial(spec.identify, "SN-swapped");
+      break;
+    case Differs::length:
+      spec.length *= 2;
+      break;
+    case Differs::number:
+      spec.deviceNumber += 100;
+      break;
+  }
+  return spec;
+}
+
+TEST_F(ScanTest, DiskSwappedUnderTheSamePathReplacesItsRecordAtTheNextPass) {
+  struct Case {
+    const char* what;
+    Differs differs;
+    bool head;  // the swapped disk heads its station
+    std::vector<std::string> events;
+    std::vector<std::string> groupAfter;
+  } cases[] = {
+      // The head goes as a removed disk goes (its slot, then every slot refilled) and the station
+      // comes back at the end with its members.
+      {"head, serial", Differs::serial, true, {"removed 1", "added 0 b", "added 1 a0"}, {"a0", "a2", "a4"}},
+      {"head, length", Differs::length, true, {"removed 1", "added 0 b", "added 1 a0"}, {"a0", "a2", "a4"}},
+      {"head, number", Differs::number, true, {"removed 1", "added 0 b", "added 1 a0"}, {"a0", "a2", "a4"}},
+      // A member has no slot: it leaves the group and joins it again at the end.
+      {"member, serial", Differs::serial, false, {}, {"a0", "a4", "a2"}},
+      {"member, length", Differs::length, false, {}, {"a0", "a4", "a2"}},
+      {"member, number", Differs::number, false, {}, {"a0", "a4", "a2"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TearDown();
+    SetUp();
+    const sim::StationId station = addStation(7);
+    const sim::DiskId head = addDisk("a0", station, 0);
+    const sim::DiskId member = addDisk("a2", station, 2);
+    addDisk("a4", station, 4);
+    addDisk("b", addStation(8), 0);
+    pass();
+    takeEvents();
+    const sim::DiskId old = c.head ? head : member;
+    const std::string path = sim::diskSpec(old).path;
+    const DiskRecord oldRecord = mainDiskList().findByPath(path);
+
+    const sim::DiskId swapped = sim::swapDisk(old, swappedSpec(old, c.differs));
+    ASSERT_NE(swapped, sim::kNone);
+    pass();
+    EXPECT_EQ(takeEvents(), c.events);
+    const DiskRecord now = mainDiskList().findByPath(path);
+    ASSERT_TRUE(now);
+    EXPECT_NE(now, oldRecord);
+    const sim::DiskSpec spec = sim::diskSpec(swapped);
+    EXPECT_EQ(now->deviceNumber, spec.deviceNumber);
+    EXPECT_EQ(now->diskLength, int64_t(spec.length));
+    const std::string serial = c.differs == Differs::serial ? "SN-swapped" : c.head ? "SN-a0" : "SN-a2";
+    EXPECT_EQ(now->serialNumber, serial + std::string(20 - serial.size(), ' '));
+    EXPECT_EQ(now->bayIndex, c.head ? 0 : 2);
+    const DiskRecord stationHead = mainDiskList().findGroupHead(7);
+    ASSERT_TRUE(stationHead);
+    EXPECT_EQ(names(groupOrder(stationHead)), c.groupAfter);
+    EXPECT_EQ(occupiedBays(*stationHead), (std::vector<int>{0, 2, 4}));
+    EXPECT_EQ(mainDiskList().topLevelCount(), 2);
+
+    // The new record is the disk now in the bay: the next pass leaves it be.
+    pass();
+    EXPECT_EQ(takeEvents(), std::vector<std::string>{});
+    EXPECT_EQ(mainDiskList().findByPath(path), now);
+  }
+}
+
+TEST_F(ScanTest, SwappedDiskIsNotReplacedWhileHeldOrWhileTheQueryThatWouldTellFails) {
+  struct Case {
+    const char* what;
+    Differs differs;
+    sim::Request fails;  // Request::count: the disk is held by an erase instead
+  } cases[] = {
+      {"held exclusively", Differs::length, sim::Request::count},
+      {"device number unreadable", Differs::number, sim::Request::deviceNumber},
+      {"length unreadable", Differs::length, sim::Request::length},
+      {"IDENTIFY refused", Differs::serial, sim::Request::ataIdentify},
+      {"pass-through failing", Differs::serial, sim::Request::passThrough},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TearDown();
+    SetUp();
+    const sim::StationId station = addStation(7);
+    const sim::DiskId head = addDisk("a0", station, 0);
+    addDisk("a1", station, 1);
+    pass();
+    takeEvents();
+    const DiskRecord oldRecord = mainDiskList().diskAt(0);
+
+    const sim::DiskId swapped = sim::swapDisk(head, swappedSpec(head, c.differs));
+    ASSERT_NE(swapped, sim::kNone);
+    DevHandle erase = invalidDevHandle();
+    if (c.fails == sim::Request::count) {
+      erase = devOpen(sim::diskSpec(swapped).path.c_str(), DevOpenMode::exclusiveUnbuffered, nullptr);
+      ASSERT_TRUE(isValidDevHandle(erase));
+    } else {
+      sim::failRequest(swapped, c.fails);
+    }
+    pass();
+    pass();
+    EXPECT_EQ(takeEvents(), std::vector<std::string>{});
+    EXPECT_EQ(mainDiskList().diskAt(0), oldRecord);
+    EXPECT_EQ(names(groupOrder(oldRecord)), (std::vector<std::string>{"a0", "a1"}));
+
+    // Once the answer can be had, it tells.
+    devClose(erase);
+    sim::clearFault(swapped, c.fails);
+    pass();
+    EXPECT_NE(mainDiskList().diskAt(0), oldRecord);
+    EXPECT_EQ(mainDiskList().diskAt(0)->diskLength, int64_t(sim::diskSpec(swapped).length));
+  }
+}
+
+TEST_F(ScanTest, SwapForADiskTheScanRejectsDropsTheRecordAndKeepsTheOthers) {
+  const sim::StationId station = addStation(7);
+  const sim::DiskId head = addDisk("a0", station, 0);
+  const sim::DiskId member = addDisk("a1", station, 1);
+  addDisk("a2", station, 2);
+  pass();
+  takeEvents();
+  auto flashFor = [](sim::DiskId old) {
+    sim::DiskSpec flash = swappedSpec(old, Differs::serial);
+    flash.removableMedia = 1;
+    return flash;
+  };
+
+  ASSERT_NE(sim::swapDisk(member, flashFor(member)), sim::kNone);
+  pass();
+  EXPECT_EQ(takeEvents(), std::vector<std::string>{});
+  EXPECT_EQ(names(groupOrder(mainDiskList().diskAt(0))), (std::vector<std::string>{"a0", "a2"}));
+  EXPECT_EQ(occupiedBays(*mainDiskList().diskAt(0)), (std::vector<int>{0, 2}));
+
+  // The members of a head that is not replaced by anything stay listed: the first one leads now.
+  ASSERT_NE(sim::swapDisk(head, flashFor(head)), sim::kNone);
+  pass();
+  EXPECT_EQ(takeEvents(), (std::vector<std::string>{"removed 0", "added 0 a2"}));
+  EXPECT_EQ(names(groupOrder(mainDiskList().diskAt(0))), (std::vector<std::string>{"a2"}));
+  EXPECT_EQ(occupiedBays(*mainDiskList().diskAt(0)), (std::vector<int>{2}));
+}
+
 TEST_F(ScanTest, FailedEnumerationChangesNothingAndIsDiagnosed) {
   addDisk("x", addStation(1), 0);
   pass();

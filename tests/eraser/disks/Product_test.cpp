@@ -208,6 +208,39 @@ TEST_F(DiskListTest, BayOutsideTheTableIsNeverMarked) {
   EXPECT_EQ(occupiedBays(d), (std::vector<int>{7}));
 }
 
+TEST_F(DiskListTest, RemovedMemberLeavesItsBayMarkedOnlyWhileAnotherDiskSitsThere) {
+  list.addByGroupingRule(makeDisk("head", 9, 6, 0));
+  list.addByGroupingRule(makeDisk("twin", 9, 6, 2));
+  list.addByGroupingRule(makeDisk("two", 9, 6, 2));  // a bay the station reported twice
+  list.addByGroupingRule(makeDisk("four", 9, 6, 4));
+  list.addByGroupingRule(makeDisk("zero", 9, 6, 0));  // in the head's own bay
+  observer.events.clear();
+  const DiskRecord head = list.diskAt(0);
+  DiskRecord other = makeDisk("other", 9, 6, 4);
+
+  struct Step {
+    const char* member;
+    bool removed;
+    std::vector<int> bays;
+  } steps[] = {
+      {"four", true, {0, 2}},   // nobody else in bay 4
+      {"two", true, {0, 2}},    // twin still sits in bay 2
+      {"zero", true, {0, 2}},   // the head sits in bay 0
+      {"four", false, {0, 2}},  // already gone
+  };
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.member);
+    DiskRecord member = list.findByPath(s.member);
+    if (!member) member = makeDisk(s.member, 9, 6, 4);
+    EXPECT_EQ(list.removeGroupMember(head, member), s.removed);
+    EXPECT_EQ(occupiedBays(*head), s.bays);
+  }
+  EXPECT_EQ(paths(groupOrder(head)), (std::vector<std::string>{"head", "twin"}));
+  EXPECT_FALSE(list.removeGroupMember(head, nullptr));
+  EXPECT_FALSE(list.removeGroupMember(nullptr, other));
+  EXPECT_TRUE(observer.events.empty());  // a member has no slot to tell the window about
+}
+
 TEST_F(DiskListTest, FullListRefusesNewPositionsButStillTakesMembers) {
   DiskList small(2);
   RecordingObserver seen(small);
@@ -296,10 +329,14 @@ TEST(DiskTypeLabel, DecidedInOrder) {
     bool dock;
   } cases[] = {
       {7, 1, 6, 1, "USB Flash", true},  // removable wins over a station
-      {7, 1, 0, 0, "USB Flash", false}, {7, 0, 2, 1, "Docking", true}, {7, 0, 0, 1, "SSD", false},
-      {7, 0, 0, 7200, "HDD", false},    {11, 1, 6, 1, "SSD", false},  // a station bay count on another bus is
-                                                                      // no dock
-      {11, 0, 0, 0, "HDD", false},      {3, 0, 0, 1, "SSD", false},
+      {7, 1, 0, 0, "USB Flash", false},
+      {7, 0, 2, 1, "Docking", true},
+      {7, 0, 0, 1, "SSD", false},
+      {7, 0, 0, 7200, "HDD", false},
+      {11, 1, 6, 1, "SSD", false},  // a station bay count on another bus is
+                                    // no dock
+      {11, 0, 0, 0, "HDD", false},
+      {3, 0, 0, 1, "SSD", false},
   };
   for (const auto& c : cases) {
     DiskInfo d;

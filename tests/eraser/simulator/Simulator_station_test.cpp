@@ -321,3 +321,50 @@ TEST_F(SimStation, StationGivesItsDisksItsParent) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SimStation, SwappedDiskTakesTheBayAndThePathAndTheOldOneIsOutForGood) {
+  const sim::StationId st = build(sim::StationModel::syw2, {0, 1});
+  const std::string path = sim::diskSpec(disk_[1]).path;
+  sim::VolumeSpec e;
+  e.letter = 'e';
+  e.totalBytes = kMiB;
+  ASSERT_TRUE(sim::addVolume(disk_[1], e));
+  DevHandle old = devOpen(path.c_str(), DevOpenMode::shared, nullptr);
+  ASSERT_TRUE(isValidDevHandle(old));
+
+  sim::DiskSpec spec = diskSpec("\\\\?\\ignored", 8 * kMiB, 42);
+  spec.volumes.push_back(e);  // the old disk's letter is free again
+  const sim::DiskId swapped = sim::swapDisk(disk_[1], spec);
+  ASSERT_NE(swapped, sim::kNone);
+  EXPECT_EQ(sim::diskSpec(swapped).path, path);
+  EXPECT_EQ(sim::diskSpec(swapped).parentInstance, 0x4711u);
+  EXPECT_EQ(sim::diskInBay(st, 1), swapped);
+  EXPECT_EQ(sim::findDisk(path), swapped);
+  EXPECT_EQ(sim::bayOf(disk_[1]), sim::kNone);
+  EXPECT_EQ(queryDeviceNumber(old), -1);  // the old disk's handles died with it
+  devClose(old);
+
+  DevHandle h = devOpen(path.c_str(), DevOpenMode::shared, nullptr);
+  int64_t length = 0;
+  EXPECT_EQ(queryDiskLength(h, &length), 0u);
+  EXPECT_EQ(length, int64_t(8 * kMiB));
+  EXPECT_EQ(queryDeviceNumber(h), 42);
+  devClose(h);
+  sim::replug(disk_[1]);
+  EXPECT_FALSE(sim::isPlugged(disk_[1]));
+  EXPECT_EQ(sim::findDisk(path), swapped);
+
+  // Only a disk in a bay can be swapped, and only for a usable disk.
+  EXPECT_EQ(sim::swapDisk(disk_[1], spec), sim::kNone);
+  EXPECT_EQ(sim::swapDisk(sim::addDisk(diskSpec("\\\\?\\loose", kMiB)), spec), sim::kNone);
+  sim::DiskSpec ragged = diskSpec("", kMiB + 1);
+  EXPECT_EQ(sim::swapDisk(disk_[0], ragged), sim::kNone);
+  EXPECT_EQ(sim::diskInBay(st, 0), disk_[0]);
+  // The swapped-in disk can itself be swapped.
+  EXPECT_NE(sim::swapDisk(swapped, diskSpec("", kMiB, 43)), sim::kNone);
+  EXPECT_EQ(sim::diskSpec(sim::findDisk(path)).deviceNumber, 43u);
+}
+
+}  // namespace
