@@ -25,11 +25,7 @@ void createForms() {
   FormMain->show();
 }
 
-bool anyEraseAlive() {
-  for (const auto& alive : eraseAlive)
-    if (alive != 0) return true;
-  return false;
-}
+bool anyEraseAlive() { return !liveEraseRuns().empty(); }
 
 }  // namespace
 

@@ -14,7 +14,7 @@
 // shared-owned: whoever holds a std::shared_ptr<DiskInfo> (an erase worker during its run) may keep
 // using it after the list has dropped it. A record's fields fall in two kinds:
 //  - fixed at admission (devicePath, deviceNumber, the texts, busType, removableMedia,
-//    rotationRate, parentInstance, diskLength, dockModel, bayCount, bayIndex): written by the probe
+//    rotationRate, parentInstance, diskLength, sectorSize, dockModel, bayCount, bayIndex): written by the probe
 //    before the record is appended to any list and never changed afterwards, so readers read them
 //    without a lock;
 //  - changing (lastSeenTick, bayOccupied, volumes, groupMembers): atomics or guarded containers that
@@ -171,6 +171,7 @@ struct DiskInfo {
   uint16_t rotationRate = 0;    // IDENTIFY word 217; 1 = solid state
   uint32_t parentInstance = 0;  // parent device node; 0 when unknown
   int64_t diskLength = 0;       // bytes, above 0 in a listed record
+  uint32_t sectorSize = 0;      // bytes per sector; 0 when the geometry could not be read
   std::atomic<uint32_t> lastSeenTick{0};
   VolumeList volumes;
   uint32_t dockModel = 0;  // 6, 2 or 4 by station model; 0 outside a station

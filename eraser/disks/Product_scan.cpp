@@ -58,6 +58,7 @@ DiskRecord probeOpen(DevHandle h, const std::string& devicePath, uint32_t parent
   disk->devicePath = devicePath;
   if (!readDescriptor(h, *disk)) return nullptr;
   if (queryDiskLength(h, &disk->diskLength) != kErrorSuccess || disk->diskLength <= 0) return nullptr;
+  disk->sectorSize = querySectorSize(h);
   // Only disks in a station's bays are erased here; internal disks and flash drives never are.
   if (disk->busType != kBusTypeUsb || disk->removableMedia != 0 || !detectDockBay(*disk, h)) return nullptr;
   readIdentify(*disk, h);

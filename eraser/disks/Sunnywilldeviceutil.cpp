@@ -1,8 +1,11 @@
 // Docking-station commands, carried as SCSI commands through the pass-through primitives.
 #include "Sunnywilldeviceutil.h"
 
+#include <algorithm>
 #include <cstring>
+#include <mutex>
 
+#include "Platformservices.h"
 #include "Product.h"
 
 namespace {
@@ -60,12 +63,121 @@ uint8_t bayModeValue(uint32_t dockModel, BayMode mode) {
   return 2;
 }
 
-bool setBayMode(const DiskInfo& head, BayMode mode) {
-  DevHandle h = devOpen(head.devicePath.c_str(), DevOpenMode::shared, nullptr);
+bool setBayModeThrough(const std::string& path, uint32_t dockModel, BayMode mode) {
+  DevHandle h = devOpen(path.c_str(), DevOpenMode::shared, nullptr);
   if (!isValidDevHandle(h)) return false;
-  const uint8_t command[12] = {0xFE, 0x04, 0x64, bayModeValue(head.dockModel, mode), 0, 0, 0, 0, 0, 0, 0, 0};
+  const uint8_t command[12] = {0xFE, 0x04, 0x64, bayModeValue(dockModel, mode), 0, 0, 0, 0, 0, 0, 0, 0};
   uint32_t length = 0;
   const bool ok = scsiPassThroughOut(h, 0, 0, 0, command, sizeof command, nullptr, &length);
   devClose(h);
   return ok;
+}
+
+bool setBayMode(const DiskInfo& head, BayMode mode) {
+  return setBayModeThrough(head.devicePath, head.dockModel, mode);
+}
+
+namespace {
+
+constexpr uint32_t kResetPause = 100;
+
+struct MirroringStation {
+  uint32_t parentInstance;
+  uint32_t dockModel;
+  std::vector<std::string> paths;
+};
+
+std::mutex& mirroringLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+std::vector<MirroringStation>& mirroringStations() {
+  static std::vector<MirroringStation> stations;
+  return stations;
+}
+
+void remember(uint32_t parentInstance, uint32_t dockModel, const std::vector<std::string>& paths) {
+  std::lock_guard<std::mutex> hold(mirroringLock());
+  for (MirroringStation& s : mirroringStations()) {
+    if (s.parentInstance == parentInstance) {
+      s.paths = paths;
+      return;
+    }
+  }
+  mirroringStations().push_back({parentInstance, dockModel, paths});
+}
+
+void forget(uint32_t parentInstance) {
+  std::lock_guard<std::mutex> hold(mirroringLock());
+  auto& all = mirroringStations();
+  all.erase(std::remove_if(all.begin(), all.end(),
+                           [&](const MirroringStation& s) { return s.parentInstance == parentInstance; }),
+            all.end());
+}
+
+// The given paths first, then every other disk the system shows in the station (the head may be gone).
+std::vector<std::string> stationPaths(uint32_t parentInstance, std::vector<std::string> paths) {
+  if (parentInstance == 0) return paths;
+  const DiskEnumeration found = enumerateDiskInterfaces();
+  for (const DiskInterface& d : found.interfaces) {
+    if (d.parentInstance == parentInstance && std::find(paths.begin(), paths.end(), d.devicePath) == paths.end())
+      paths.push_back(d.devicePath);
+  }
+  return paths;
+}
+
+bool resetOnce(uint32_t dockModel, const std::vector<std::string>& paths) {
+  for (const std::string& path : paths) {
+    if (setBayModeThrough(path, dockModel, BayMode::independent)) return true;
+    debugOutputf("Docking reset to independent failed through %s", path.c_str());
+  }
+  return false;
+}
+
+}  // namespace
+
+bool resetStation(uint32_t parentInstance, uint32_t dockModel, const std::vector<std::string>& paths,
+                  uint32_t retryMilliseconds) {
+  const uint32_t start = devTickCount();
+  for (;;) {
+    if (resetOnce(dockModel, stationPaths(parentInstance, paths))) {
+      if (parentInstance != 0) forget(parentInstance);
+      return true;
+    }
+    if (uint32_t(devTickCount() - start) >= retryMilliseconds) break;
+    devSleep(kResetPause);
+  }
+  if (parentInstance != 0) remember(parentInstance, dockModel, paths);
+  return false;
+}
+
+bool stationMayBeMirroring(uint32_t parentInstance) {
+  std::lock_guard<std::mutex> hold(mirroringLock());
+  for (const MirroringStation& s : mirroringStations()) {
+    if (s.parentInstance == parentInstance) return true;
+  }
+  return false;
+}
+
+bool retryStationResets() {
+  std::vector<MirroringStation> pending;
+  {
+    std::lock_guard<std::mutex> hold(mirroringLock());
+    pending = mirroringStations();
+  }
+  bool all = true;
+  for (const MirroringStation& s : pending) {
+    if (resetOnce(s.dockModel, stationPaths(s.parentInstance, s.paths))) {
+      forget(s.parentInstance);
+    } else {
+      all = false;
+    }
+  }
+  return all;
+}
+
+void forgetMirroringStations() {
+  std::lock_guard<std::mutex> hold(mirroringLock());
+  mirroringStations().clear();
 }

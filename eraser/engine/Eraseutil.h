@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "Deviceioutil.h"
@@ -88,6 +89,14 @@ struct DiskIdentity {
 
 DiskIdentity identityOf(const DiskInfo& disk);
 
+// True when the opened device is that disk: same device number and length, and the same serial
+// number when one is known.
+bool isDisk(DevHandle h, const DiskIdentity& expected);
+
+// Opens a disk exclusively and unbuffered, waiting briefly while another handle (the disk scan's)
+// holds it. invalidDevHandle() on failure, with the error in *error.
+DevHandle openDiskExclusive(const std::string& path, uint32_t* error);
+
 // One erase job: one disk, one byte range, all passes of a method. Opening, stepping and closing are
 // built on top of this record; it owns its transfer buffer, not its device handle.
 class clErase {
@@ -121,6 +130,9 @@ class clErase {
   int64_t current = 0;  // offset of the next write
   uint8_t ready = 0;    // 1 when the device is open and prepared
   uint8_t quick = 0;    // methods 20 and 21: stop writing after the first seconds of the run
+  uint8_t identityMismatch = 0;  // open found another disk than the expected one
+  uint32_t lastError = 0;        // the error of the write that failed
+  int64_t passReach = 0;         // how far the current pass has written
   std::unique_ptr<uint8_t, AlignedBufferFree> buffer;
   uint32_t bufferLength = kEraseBufferLength;
   std::deque<PassPattern> passes;  // passes still to start, front first

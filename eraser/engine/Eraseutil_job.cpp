@@ -2,6 +2,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "Apphelputil.h"
 #include "Eraseutil.h"
@@ -16,15 +17,26 @@ namespace {
 constexpr int kSharingRetries = 20;
 constexpr uint32_t kSharingRetryMilliseconds = 100;
 
-DevHandle openExclusive(const std::string& path) {
-  uint32_t error = 0;
-  DevHandle h = devOpen(path.c_str(), DevOpenMode::exclusiveUnbuffered, &error);
-  for (int retry = 0; !isValidDevHandle(h) && error == kErrorSharingViolation && retry < kSharingRetries;
+}  // namespace
+
+DevHandle openDiskExclusive(const std::string& path, uint32_t* error) {
+  uint32_t code = 0;
+  DevHandle h = devOpen(path.c_str(), DevOpenMode::exclusiveUnbuffered, &code);
+  for (int retry = 0; !isValidDevHandle(h) && code == kErrorSharingViolation && retry < kSharingRetries;
        ++retry) {
     devSleep(kSharingRetryMilliseconds);
-    h = devOpen(path.c_str(), DevOpenMode::exclusiveUnbuffered, &error);
+    h = devOpen(path.c_str(), DevOpenMode::exclusiveUnbuffered, &code);
   }
+  if (error != nullptr) *error = code;
   return h;
+}
+
+namespace {
+
+// ATA strings are padded with blanks; a record may hold them with or without.
+std::string_view unpadded(std::string_view text) {
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.remove_suffix(1);
+  return text;
 }
 
 // The serial number the disk behind h answers with; empty when it cannot be read.
@@ -50,7 +62,7 @@ bool isExpectedDisk(DevHandle h, int64_t length, const DiskIdentity& expected) {
   }
   if (expected.serialNumber.empty()) return true;
   const std::string serial = serialOf(h);
-  if (serial != expected.serialNumber) {
+  if (unpadded(serial) != unpadded(expected.serialNumber)) {
     debugOutputf("Not the planned disk: serial number \"%s\", planned \"%s\"", serial.c_str(),
                  expected.serialNumber.c_str());
     return false;
@@ -60,6 +72,12 @@ bool isExpectedDisk(DevHandle h, int64_t length, const DiskIdentity& expected) {
 
 }  // namespace
 
+bool isDisk(DevHandle h, const DiskIdentity& expected) {
+  int64_t length = 0;
+  if (queryDiskLength(h, &length) != 0) return false;
+  return isExpectedDisk(h, length, expected);
+}
+
 DiskIdentity identityOf(const DiskInfo& disk) {
   return {int32_t(disk.deviceNumber), disk.diskLength, disk.serialNumber};
 }
@@ -67,14 +85,17 @@ DiskIdentity identityOf(const DiskInfo& disk) {
 bool clErase::open(const std::string& path, int64_t start, int64_t end, const DiskIdentity* expected) {
   seedRandom(calendarSeconds());
   ready = 0;
-  handle = openExclusive(path);
+  handle = openDiskExclusive(path, nullptr);
   if (!isValidDevHandle(handle)) return false;
   bytesPerSector = querySectorSize(handle);
   if (bytesPerSector == 0) return false;
   int64_t length = 0;
   if (queryDiskLength(handle, &length) != 0 || length <= 0) return false;
   diskLength = length;
-  if (expected != nullptr && !isExpectedDisk(handle, length, *expected)) return false;
+  if (expected != nullptr && !isExpectedDisk(handle, length, *expected)) {
+    identityMismatch = 1;
+    return false;
+  }
   if (!allocateBuffer()) return false;
   rangeStart = start < 0 ? 0 : start;
   rangeEnd = end == 0 ? diskLength : end;
@@ -114,6 +135,7 @@ int clErase::step(bool quickStop) {
     log(now() + line);
     if (current == rangeEnd) passesDone += 1;
     current = rangeStart;
+    passReach = rangeStart;
     passes.pop_front();
   }
 
@@ -137,12 +159,14 @@ int clErase::step(bool quickStop) {
   const uint32_t error = devWrite(handle, uint64_t(current), buffer.get(), writeSize);
   if (error == 0) {
     current += writeSize;
+    passReach = current;
     if (current >= rangeEnd) {
       current = rangeEnd;
       log(now() + " Task completed\r\n");
     }
     return 1;
   }
+  lastError = error;
   char line[320];
   std::snprintf(line, sizeof line,
                 " Error when write file(%" PRId64 " - %" PRId64 ") %s\r\n%sWriteFile Error:%u\r\n", current,

@@ -69,12 +69,12 @@ void EraseRunLogs::logLine(const std::string& text) {
   for (int slot = 0; slot < kSlots; ++slot) writeSlot(slot, text);
 }
 
-void EraseRunLogs::logCancel(const std::vector<std::shared_ptr<const DiskInfo>>& rest) {
-  for (const auto& disk : rest) {
-    if (!disk) continue;
-    writeSlot(disk->bayIndex, kLogRule);
-    writeSlot(disk->bayIndex, "Erase Cancel\r\n");
-  }
+void EraseRunLogs::logVerdict(int bayIndex, const std::string& verdict) {
+  if (!slotOpen(bayIndex)) return;
+  const std::string ending = kLogRule + verdict + "\r\n";
+  const std::string& tail = tails_[size_t(bayIndex)];
+  if (tail.size() >= ending.size() && tail.compare(tail.size() - ending.size(), ending.size(), ending) == 0) return;
+  writeSlot(bayIndex, ending);
 }
 
 void EraseRunLogs::closeRunLogs() {
@@ -82,9 +82,13 @@ void EraseRunLogs::closeRunLogs() {
     if (file != nullptr) closeLogFile(file);
     file = nullptr;
   }
+  for (std::string& tail : tails_) tail.clear();
 }
 
 void EraseRunLogs::writeSlot(int slot, const std::string& text) {
   if (!slotOpen(slot)) return;
+  std::string& tail = tails_[size_t(slot)];
+  tail += text;
+  if (tail.size() > kTailLength) tail.erase(0, tail.size() - kTailLength);
   writeLogFile(slots_[size_t(slot)], text.data(), text.size());  // failures are not recorded anywhere
 }

@@ -33,9 +33,10 @@ class EraseRunLogs {
   // Writes the text to every open slot, 0 to 5.
   void logLine(const std::string& text);
 
-  // The cancel lines, for the disk at which the run stopped and every disk after it: `rest` is the
-  // group in group order from that disk on.
-  void logCancel(const std::vector<std::shared_ptr<const DiskInfo>>& rest);
+  // The disk's own ending (the equal-sign line and the verdict, "Erase Success", "Erase Cancel", ...)
+  // into its log alone, so that its last line is always about it. Nothing is written when the last
+  // ending in that log is already this one.
+  void logVerdict(int bayIndex, const std::string& verdict);
 
   void closeRunLogs();
 
@@ -44,6 +45,8 @@ class EraseRunLogs {
  private:
   void writeSlot(int slot, const std::string& text);
   std::array<LogFileHandle, kSlots> slots_{};
+  static constexpr size_t kTailLength = 128;
+  std::array<std::string, kSlots> tails_{};  // the last bytes written to each slot
 };
 
 // "%d/%02d/%02d %02d:%02d:%02d" of a local time: the prefix of the timed log lines.

@@ -75,9 +75,9 @@ ProgressValues computeProgress(const clErase& job, int64_t bytesBefore, int64_t 
   return v;
 }
 
-void publishProgress(int32_t position, const clErase& job, int64_t bytesBefore, int64_t runTotalBytes,
+void publishProgress(uint64_t runId, const clErase& job, int64_t bytesBefore, int64_t runTotalBytes,
                      uint32_t runStartTick) {
   ProgressSink* sink = progressSink;
   if (sink == nullptr) return;
-  sink->progress(position, computeProgress(job, bytesBefore, runTotalBytes, runStartTick, devTickCount()));
+  sink->progress(runId, computeProgress(job, bytesBefore, runTotalBytes, runStartTick, devTickCount()));
 }

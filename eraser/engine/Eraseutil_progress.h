@@ -19,7 +19,7 @@ struct ProgressValues {
 class ProgressSink {
  public:
   virtual ~ProgressSink() = default;
-  virtual void progress(int32_t position, const ProgressValues& values) = 0;
+  virtual void progress(uint64_t runId, const ProgressValues& values) = 0;
 };
 
 // The sink of the process (the main window), or none. Set it before workers start.
@@ -32,8 +32,8 @@ void setProgressCaptions(const std::string& speed, const std::string& spent, con
 ProgressValues computeProgress(const clErase& job, int64_t bytesBefore, int64_t runTotalBytes,
                                uint32_t runStartTick, uint32_t nowTick);
 
-// Computes the values now and hands them to the sink for the position.
-void publishProgress(int32_t position, const clErase& job, int64_t bytesBefore, int64_t runTotalBytes,
+// Computes the values now and hands them to the sink for the run.
+void publishProgress(uint64_t runId, const clErase& job, int64_t bytesBefore, int64_t runTotalBytes,
                      uint32_t runStartTick);
 
 // "%s:%dh %dm %ds", "%s:%dm %ds" or "%s:%ds" for a number of seconds.

@@ -1,288 +1,495 @@
-// The erase worker: plans a run over a disk or the selected bays of a station, writes every pass
-// with one job per byte range, using the station's mirroring for the range all selected disks share.
+// The erase worker: carries out a run's plan job by job, keeps each disk's outcome, checks what was
+// written, and ends every log with its own disk's verdict. The registry of runs the window follows.
 #include "Eraseutil_worker.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cinttypes>
-#include <cstdio>
+#include <deque>
+#include <mutex>
 #include <system_error>
 #include <thread>
-#include <vector>
 
 #include "Deviceioutil.h"
-#include "Eraseutil.h"
+#include "Eraseutil_check.h"
 #include "Eraseutil_log.h"
+#include "Eraseutil_plan.h"
 #include "Eraseutil_progress.h"
 #include "Platformservices.h"
-#include "Product.h"
 #include "Sunnywilldeviceutil.h"
 
-std::atomic<uint8_t> eraseRunning[kErasePositions];
-std::atomic<uint8_t> eraseAlive[kErasePositions];
-std::atomic<uint8_t> baySelected[kBays];
-std::atomic<int32_t> shownPage{0};
+std::atomic<uint64_t> shownEraseRun{0};
 
 namespace {
 
 constexpr uint32_t kQuickMilliseconds = 10000;
 constexpr uint32_t kProgressMilliseconds = 500;
+constexpr uint32_t kMirrorRetry = 1000;  // ms a busy station is asked to mirror
+constexpr uint32_t kRetryPause = 100;
 
-bool selected(int32_t bay) { return bay >= 0 && bay < kBays && baySelected[bay] != 0; }
+std::atomic<uint64_t> nextRunId{1};
 
-class EraseRun {
+bool samePath(const std::string& a, const std::string& b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return std::tolower(uint8_t(x)) == std::tolower(uint8_t(y)); });
+}
+
+// --- the run registry -----------------------------------------------------------------------------------
+
+std::mutex& registryLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+std::vector<EraseRunHandle>& registry() {
+  // Never destroyed: a worker that outlived the close wait may still end while the process ends.
+  static auto* runs = new std::vector<EraseRunHandle>;
+  return *runs;
+}
+
+void pruneLocked() {
+  auto& runs = registry();
+  runs.erase(std::remove_if(runs.begin(), runs.end(), [](const EraseRunHandle& r) { return !r->alive(); }),
+             runs.end());
+}
+
+EraseRunHandle registerRun(const EraseRequest& request) {
+  if (!request.head || request.disks.empty()) return nullptr;
+  std::lock_guard<std::mutex> hold(registryLock());
+  pruneLocked();
+  for (const EraseRunHandle& r : registry()) {
+    if (r->belongsTo(*request.head)) return nullptr;
+    for (const DiskRecord& d : request.disks)
+      if (d && r->belongsTo(*d)) return nullptr;
+  }
+  auto run = std::make_shared<EraseRun>(request);
+  registry().push_back(run);
+  return run;
+}
+
+// --- one run --------------------------------------------------------------------------------------------
+
+class RunExecution {
  public:
-  explicit EraseRun(int32_t position) : position_(position) {}
+  explicit RunExecution(EraseRun& run) : run_(run), request_(run.request()) {}
 
-  void run() {
-    head_ = mainDiskList().diskAt(position_);
-    if (!head_) return;
-    method_ = selectedMethod.load();
-    pattern_ = loadUserPattern();
-    plan();
+  void execute() {
+    const size_t n = request_.disks.size();
+    disks_.resize(n);
+    outcomes_.resize(n);
+    written_.resize(n);
+    skip_.assign(n, false);
+    dock_ = isDockDisk(*request_.head);
+    logs_.resetRunLogs();
+    for (const DiskRecord& disk : request_.disks) logs_.createDiskLog(*disk, methodName(request_.method));
+    prepare();
+    const RunPlan plan = planRun(disks_, dock_ ? chooseMirror(disks_, survey()) : MirrorChoice::none, skip_);
+    debugOutputf("Docking mirror:%d, lMaxByte:%" PRId64 ", lMiniByte:%" PRId64, int(plan.mirror), plan.totalBytes,
+                 plan.commonBytes);
+    totalBytes_ = plan.totalBytes;
     runStartTick_ = devTickCount();
-    const size_t stop = eraseGroup();
-    if (stop < group_.size()) {
-      std::vector<std::shared_ptr<const DiskInfo>> rest(group_.begin() + std::ptrdiff_t(stop), group_.end());
-      logs_.logCancel(rest);
+    carryOut(plan.steps);
+    if (dock_ && !independent_) resetToIndependent();
+    checkWholeDisks();
+    for (size_t i = 0; i < n; ++i) {
+      if (!outcomes_[i].ownError.empty() || run_.running()) continue;
+      outcomes_[i].stopped = true;
     }
+    for (size_t i = 0; i < n; ++i)
+      logs_.logVerdict(request_.disks[i]->bayIndex, diskVerdict(outcomes_[i], disks_[i].length));
     logs_.closeRunLogs();
   }
 
  private:
-  bool running() const { return eraseRunning[position_] != 0; }
+  const DiskInfo& disk(size_t i) const { return *request_.disks[i]; }
+  bool dropped(size_t i) const { return run_.bayDropped(disk(i).bayIndex); }
 
-  void plan() {
-    logs_.resetRunLogs();
-    // The group as it is now: disks the scan adds later were not planned and get no log.
-    group_ = groupOrder(head_);
-    dock_ = isDockDisk(*head_);
-    if (!dock_) {
-      group_.resize(1);
-      runTotalBytes_ = head_->diskLength;
-      logs_.createDiskLog(*head_, methodName(method_));
-      return;
+  // Before the first write: the station independent (a station left mirroring would copy our writes
+  // onto disks nobody ticked), each disk opened, identified and its layout deleted.
+  void prepare() {
+    const bool leftMirroring = dock_ && stationMayBeMirroring(request_.head->parentInstance);
+    if (dock_ && !resetToIndependent() && leftMirroring) {
+      debugOutputf("Docking cannot be switched to independent: nothing is written");
+      for (size_t i = 0; i < disks_.size(); ++i) fail(i, "Disk Init Error");
     }
-    // A station left mirroring by an earlier run would copy our writes onto disks nobody ticked.
-    if (!setBayMode(*head_, BayMode::independent)) debugOutputf("Docking reset to independent failed");
+    for (size_t i = 0; i < disks_.size(); ++i) {
+      const DiskInfo& d = disk(i);
+      disks_[i].bay = d.bayIndex;
+      disks_[i].length = d.diskLength;
+      disks_[i].sectorSize = d.sectorSize > 0 ? d.sectorSize : 512;
+      if (skip_[i]) continue;
+      debugOutputf("Disk %d, TotalByte:%" PRId64, d.bayIndex, d.diskLength);
+      clErase probe;  // deletes the drive layout; writes nothing
+      const DiskIdentity identity = identityOf(d);
+      probe.open(d.devicePath, 0, 0, &identity);
+      if (probe.ready != 0) {
+        disks_[i].verified = true;
+        disks_[i].sectorSize = probe.bytesPerSector;
+      } else if (probe.identityMismatch) {
+        // Another disk answers at this path: it is no disk of the run.
+        fail(i, "Disk Init Error");
+      }
+      probe.close();
+    }
+  }
 
-    allBaysSelected_ = true;
-    otherBaysSelected_ = true;
-    uint32_t largestSector = 0;
-    std::vector<DiskRecord> chosen;
-    for (int32_t bay = 0; bay < head_->bayCount && bay < kBayTableSize; ++bay) {
-      if (head_->bayOccupied[size_t(bay)] == 0) continue;
-      if (!selected(bay)) {
-        allBaysSelected_ = false;
-        if (bay > 0) otherBaysSelected_ = false;
+  void fail(size_t i, const std::string& error) {
+    if (outcomes_[i].ownError.empty()) outcomes_[i].ownError = error;
+    skip_[i] = true;
+  }
+
+  // The disks the station shows right now, matched to the run's disks.
+  StationSurvey survey() const {
+    StationSurvey s;
+    const uint32_t parent = request_.head->parentInstance;
+    if (parent == 0) return s;
+    const DiskEnumeration found = enumerateDiskInterfaces();
+    if (found.error != 0 || !found.skipped.empty()) return s;
+    for (const DiskInterface& d : found.interfaces) {
+      if (d.parentInstance != parent) continue;
+      StationMember m;
+      for (size_t i = 0; i < disks_.size(); ++i) {
+        if (!skip_[i] && samePath(disk(i).devicePath, d.devicePath)) {
+          m.planned = int32_t(i);
+          m.bay = disks_[i].bay;
+        }
+      }
+      if (m.planned < 0) m.bay = bayOfPath(d.devicePath);
+      s.members.push_back(m);
+    }
+    s.complete = true;
+    return s;
+  }
+
+  static int32_t bayOfPath(const std::string& path) {
+    DevHandle h = devOpen(path.c_str(), DevOpenMode::shared, nullptr);
+    if (!isValidDevHandle(h)) return -1;
+    DiskInfo scratch;
+    const bool known = detectDockBay(scratch, h);
+    devClose(h);
+    return known ? scratch.bayIndex : -1;
+  }
+
+  std::vector<std::string> stationPaths() const {
+    std::vector<std::string> paths{request_.head->devicePath};
+    for (const DiskRecord& d : request_.disks)
+      if (d != request_.head) paths.push_back(d->devicePath);
+    return paths;
+  }
+
+  bool resetToIndependent() {
+    independent_ = resetStation(request_.head->parentInstance, request_.head->dockModel, stationPaths());
+    if (!independent_) debugOutputf("Docking left mirroring: remembered for the next try");
+    return independent_;
+  }
+
+  bool switchMirrorOn(BayMode mode) {
+    const uint32_t start = devTickCount();
+    independent_ = false;
+    for (;;) {
+      if (setBayModeThrough(request_.head->devicePath, request_.head->dockModel, mode)) return true;
+      debugOutputf("Docking mode %d refused", int(mode));
+      if (uint32_t(devTickCount() - start) >= kMirrorRetry) return false;
+      devSleep(kRetryPause);
+    }
+  }
+
+  // Carries out the steps in order; a fault inside the mirrored range replaces what is left with the
+  // fallback of every disk on its own.
+  void carryOut(const std::vector<PlanStep>& steps) {
+    std::deque<PlanStep> queue(steps.begin(), steps.end());
+    while (!queue.empty() && run_.running()) {
+      const PlanStep step = queue.front();
+      queue.pop_front();
+      if (step.kind == PlanStep::modeChange) {
+        if (step.mode == BayMode::independent) {
+          resetToIndependent();
+          checkWholeDisks();
+          continue;
+        }
+        const PlanStep* mirrored = queue.empty() ? nullptr : &queue.front();
+        if (mirrored == nullptr) continue;
+        if (anyDropped(*mirrored) || !switchMirrorOn(step.mode)) {
+          debugOutputf("Docking mirror not used, erasing each disk on its own");
+          fallBack(queue, *mirrored);
+        }
         continue;
       }
-      DiskRecord disk = recordOfBay(bay);
-      if (!disk) continue;
-      if (commonBytes_ == 0 || commonBytes_ > disk->diskLength) commonBytes_ = disk->diskLength;
-      runTotalBytes_ += disk->diskLength;
-      debugOutputf("Disk %d, TotalByte:%" PRId64, bay, disk->diskLength);
-      clErase probe;  // deletes the drive layout and reseeds; writes nothing
-      probe.open(disk->devicePath, 0, 0);
-      largestSector = std::max(largestSector, probe.bytesPerSector);
-      probe.close();
-      logs_.createDiskLog(*disk, methodName(method_));
-      chosen.push_back(disk);
-    }
-    // Every disk's remainder must start on a whole sector of that disk.
-    if (largestSector > 0) commonBytes_ -= commonBytes_ % largestSector;
-    if (otherBaysSelected_) {
-      for (const DiskRecord& disk : chosen) {
-        if (disk->bayIndex > 0 || allBaysSelected_) runTotalBytes_ -= commonBytes_;
+      if (step.mirrored()) {
+        if (!runMirrored(step)) fallBack(queue, step);
+        continue;
       }
-      runTotalBytes_ += commonBytes_;
+      runOwn(step);
+      checkWholeDisks();
     }
-    debugOutputf("Docking bA123456:%d, bA23456:%d, lMaxByte:%" PRId64 ", lMiniByte:%" PRId64,
-                 int(allBaysSelected_), int(otherBaysSelected_), runTotalBytes_, commonBytes_);
   }
 
-  DiskRecord recordOfBay(int32_t bay) const {
-    for (const DiskRecord& disk : group_)
-      if (disk->bayIndex == bay) return disk;
-    return nullptr;
+  bool anyDropped(const PlanStep& step) const {
+    return std::any_of(step.reaches.begin(), step.reaches.end(), [&](size_t i) { return dropped(i); });
   }
 
-  BayMode mirrorMode() const {
-    return allBaysSelected_ ? BayMode::mirrorAllBays : BayMode::mirrorFromSecondBay;
-  }
-
-  // Switches the mirror on. When the station refuses, every remaining selected disk (from index
-  // `next` on) is erased on its own over its whole length, so no log claims what only the mirror
-  // would have written.
-  bool switchMirrorOn(size_t next, int64_t pending) {
-    if (setBayMode(*head_, mirrorMode())) {
-      mirrorOn_ = true;
-      return true;
+  void fallBack(std::deque<PlanStep>& queue, const PlanStep mirrored) {  // a copy: it may stand in the queue
+    std::vector<bool> skip = skip_;
+    for (size_t i = 0; i < skip.size(); ++i) skip[i] = skip[i] || dropped(i);
+    const std::vector<PlanStep> steps = planMirrorFallback(disks_, mirrored, skip);
+    queue.assign(steps.begin(), steps.end());
+    int64_t total = bytesBefore_;
+    for (const PlanStep& s : steps) total += s.end - s.start;
+    totalBytes_ = std::max(totalBytes_, total);
+    for (size_t i : mirrored.reaches) {
+      if (dropped(i)) outcomes_[i].stopped = true;
     }
-    debugOutputf("Docking mirror refused, erasing each disk on its own");
-    eraseEachDiskWhole(next, pending);
-    return false;
   }
 
-  // From now on no mirror: the disks from index `next` on are written from their start. `pending`
-  // is what is still to be written on the current disk.
-  void eraseEachDiskWhole(size_t next, int64_t pending) {
-    otherBaysSelected_ = false;
-    eachDiskWhole_ = true;
-    int64_t total = bytesBefore_ + pending;
-    for (size_t i = next; i < group_.size(); ++i)
-      if (selected(group_[i]->bayIndex)) total += group_[i]->diskLength;
-    runTotalBytes_ = std::max(runTotalBytes_, total);
-  }
-
-  void switchMirrorOff() {
-    setBayMode(*head_, BayMode::independent);
-    mirrorOn_ = false;
-  }
-
-  // Walks the group; returns the index at which it stopped, or the group's size when it went through.
-  size_t eraseGroup() {
-    size_t cur = 0;
-    while (running() && cur < group_.size()) {
-      const DiskInfo& disk = *group_[cur];
-      savedStart_ = 0;
-      bool again = false;
-      if (!dock_ || selected(disk.bayIndex)) {
-        if (otherBaysSelected_) {
-          if (!mirrorOn_ && rangeStart_ == 0 && (disk.bayIndex > 0 || allBaysSelected_)) {
-            if (switchMirrorOn(cur, 0)) rangeEnd_ = commonBytes_;
-          } else if (mirrorOn_ && !allBaysSelected_ && disk.bayIndex == 0) {
-            switchMirrorOff();
-            savedStart_ = rangeStart_;
-            rangeStart_ = 0;
-          }
-        }
-        debugOutputf("Start Write:%d, StartOffset:%" PRId64 ", EndOffset:%" PRId64, disk.bayIndex,
-                     rangeStart_, rangeEnd_);
-        if (disk.diskLength != rangeStart_) {
-          const bool mirrored = mirrorOn_ && rangeEnd_ > 0;
-          const int result = runJob(disk);
-          again = advance(cur);
-          // A mirrored range that failed part-way did not reach the other disks either.
-          if (result < 0 && mirrored) eraseEachDiskWhole(cur + 1, disk.diskLength - rangeStart_);
-        }
-      }
-      if (again) continue;
-      if (!running()) break;
-      ++cur;
-      if (eachDiskWhole_) rangeStart_ = rangeEnd_ = 0;
-    }
-    if (mirrorOn_) switchMirrorOff();
-    return cur;
-  }
-
-  // After a job on the disk at index cur: true when the same disk goes on outside the mirror.
-  bool advance(size_t cur) {
-    const DiskInfo& disk = *group_[cur];
-    if (rangeEnd_ > 0) {
-      bytesBefore_ += rangeEnd_;
-      rangeStart_ = rangeEnd_;
-      rangeEnd_ = 0;
-      switchMirrorOff();
-      return true;
-    }
-    if (savedStart_ > 0) {
-      bytesBefore_ += disk.diskLength;
-      const int64_t resume = savedStart_;
-      savedStart_ = 0;
-      if (mirrorOn_ || switchMirrorOn(cur + 1, 0)) rangeStart_ = resume;
+  // The mirrored range through its first disk. True when it went through and every disk it was to
+  // reach is still there; the bytes then count for all of them.
+  bool runMirrored(const PlanStep& step) {
+    std::shared_ptr<const std::vector<uint8_t>> block;
+    const JobEnd end = runJob(step, false, &block);
+    if (end.kind == JobEnd::stopped) return true;  // cancelled: nothing to fall back to
+    const bool complete = end.kind == JobEnd::done && targetsPresent(step);
+    if (!complete) {
+      debugOutputf("Docking mirrored range failed, erasing each disk on its own");
       return false;
     }
-    bytesBefore_ += disk.diskLength - rangeStart_;
-    return false;
+    for (size_t i : step.reaches) credit(i, step, block, end.reach);
+    return true;
   }
 
-  int runJob(const DiskInfo& disk) {
+  bool targetsPresent(const PlanStep& step) const {
+    const StationSurvey s = survey();
+    if (!s.complete) return false;
+    for (size_t i : step.reaches) {
+      const bool found = std::any_of(s.members.begin(), s.members.end(),
+                                     [&](const StationMember& m) { return m.planned == int32_t(i); });
+      if (!found) {
+        debugOutputf("Docking mirror target in bay %d is missing", disk(i).bayIndex);
+        return false;
+      }
+    }
+    return true;
+  }
+
+  void runOwn(const PlanStep& step) {
+    const size_t i = step.disk;
+    if (skip_[i]) return;
+    if (dropped(i)) {
+      outcomes_[i].stopped = true;
+      return;
+    }
+    std::shared_ptr<const std::vector<uint8_t>> block;
+    const JobEnd end = runJob(step, true, &block);
+    switch (end.kind) {
+      case JobEnd::done:
+        credit(i, step, block, end.reach);
+        break;
+      case JobEnd::failed:
+        fail(i, end.error);
+        break;
+      case JobEnd::stopped:
+        outcomes_[i].stopped = true;
+        break;
+    }
+  }
+
+  void credit(size_t i, const PlanStep& step, const std::shared_ptr<const std::vector<uint8_t>>& block,
+              int64_t reach) {
+    outcomes_[i].covered.push_back({step.start, step.end});
+    if (reach > step.start) written_[i].push_back({step.start, reach, block});
+  }
+
+  struct JobEnd {
+    enum Kind : uint8_t { done, failed, stopped } kind = stopped;
+    std::string error;  // failed: the ending its log got
+    int64_t reach = 0;  // done: how far the last pass wrote
+  };
+
+  JobEnd runJob(const PlanStep& step, bool own, std::shared_ptr<const std::vector<uint8_t>>* block) {
+    const DiskInfo& d = disk(step.disk);
+    debugOutputf("Start Write:%d, StartOffset:%" PRId64 ", EndOffset:%" PRId64, d.bayIndex, step.start, step.end);
     clErase job;
     job.logs = &logs_;
-    job.open(disk.devicePath, rangeStart_, rangeEnd_);
-    buildPasses(job, method_, pattern_);
+    const DiskIdentity identity = identityOf(d);
+    job.open(d.devicePath, step.start, step.end, &identity);
+    buildPasses(job, request_.method, request_.pattern);
     uint32_t displayTick = devTickCount();
     int result = 1;
-    while (running()) {
+    // A disk dropped from the run stops its own job; the mirror serves every disk and goes on.
+    while (run_.running() && !(own && dropped(step.disk))) {
       const uint32_t now = devTickCount();
       const bool quickStop = job.quick != 0 && uint32_t(now - runStartTick_) > kQuickMilliseconds;
       result = job.step(quickStop);
       if (result != 1) break;
-      if (shownPage == position_ && uint32_t(devTickCount() - displayTick) > kProgressMilliseconds) {
-        publishProgress(position_, job, bytesBefore_, runTotalBytes_, runStartTick_);
+      if (shownEraseRun == run_.id() && uint32_t(devTickCount() - displayTick) > kProgressMilliseconds) {
+        publishProgress(run_.id(), job, bytesBefore_, totalBytes_, runStartTick_);
         displayTick = devTickCount();
       }
     }
+    JobEnd end;
+    if (result == 0) {
+      end.kind = JobEnd::done;
+      end.reach = job.passReach;
+      if (job.buffer) *block = std::make_shared<const std::vector<uint8_t>>(job.buffer.get(), job.buffer.get() + job.bufferLength);
+    } else if (result < 0) {
+      end.kind = JobEnd::failed;
+      end.error = job.ready == 0 ? "Disk Init Error" : "WriteFile Error:" + std::to_string(job.lastError);
+    }
     job.close();
+    bytesBefore_ += step.end - step.start;
+    return end;
+  }
+
+  // Every disk covered whole and not yet checked is flushed and read back through its own path (the
+  // mirror copies writes, never reads), so each disk answers for itself.
+  void checkWholeDisks() {
+    for (size_t i = 0; i < disks_.size(); ++i) {
+      DiskOutcome& o = outcomes_[i];
+      if (o.checked || !o.ownError.empty() || !coversWhole(o.covered, disks_[i].length)) continue;
+      o.checked = true;
+      o.checkError = checkDisk(i);
+    }
+  }
+
+  std::string checkDisk(size_t i) {
+    const DiskInfo& d = disk(i);
+    uint32_t error = 0;
+    DevHandle h = openDiskExclusive(d.devicePath, &error);
+    if (!isValidDevHandle(h)) return "ReadFile Error:" + std::to_string(error);
+    std::string result;
+    if (!isDisk(h, identityOf(d))) {
+      result = "Verify Error";
+    } else {
+      const CheckResult check = checkWrittenRanges(h, disks_[i].sectorSize, written_[i], devTickCount() + uint32_t(i));
+      debugOutputf("Check of bay %d: %d blocks read back%s%s", d.bayIndex, check.blocksRead,
+                   check.error.empty() ? "" : ", ", check.error.c_str());
+      result = check.error;
+    }
+    devClose(h);
     return result;
   }
 
-  const int32_t position_;
-  DiskRecord head_;
-  std::vector<DiskRecord> group_;
-  bool dock_ = false;
-  int32_t method_ = 1;
-  UserPattern pattern_{};
-  bool allBaysSelected_ = false;
-  bool otherBaysSelected_ = false;
-  int64_t runTotalBytes_ = 0;
-  int64_t commonBytes_ = 0;
-  int64_t bytesBefore_ = 0;
-  bool mirrorOn_ = false;
-  bool eachDiskWhole_ = false;
-  int64_t rangeStart_ = 0;
-  int64_t rangeEnd_ = 0;
-  int64_t savedStart_ = 0;
-  uint32_t runStartTick_ = 0;
+  EraseRun& run_;
+  const EraseRequest& request_;
   EraseRunLogs logs_;
+  bool dock_ = false;
+  bool independent_ = true;  // the station is known not to mirror
+  std::vector<PlanDisk> disks_;
+  std::vector<DiskOutcome> outcomes_;
+  std::vector<std::vector<WrittenRange>> written_;
+  std::vector<bool> skip_;  // disks out of the run: their verdict is decided
+  int64_t totalBytes_ = 0;
+  int64_t bytesBefore_ = 0;
+  uint32_t runStartTick_ = 0;
 };
-
-bool validPosition(int32_t position) { return position >= 0 && position < kErasePositions; }
 
 }  // namespace
 
-void runErase(int32_t position) {
-  if (!validPosition(position)) return;
-  eraseRunning[position] = 1;
-  eraseAlive[position] = 1;
-  {
-    EraseRun run(position);
-    run.run();
+// --- requests and runs ------------------------------------------------------------------------------------
+
+EraseRequest eraseRequestFor(const DiskRecord& head, const std::array<bool, kBays>& ticks, int32_t method,
+                             const UserPattern& pattern) {
+  EraseRequest request;
+  request.head = head;
+  request.method = method;
+  request.pattern = pattern;
+  if (!head) return request;
+  if (!isDockDisk(*head)) {
+    request.disks.push_back(head);
+    return request;
   }
-  // Last act: once alive is 0 the window may end the process.
-  eraseRunning[position] = 0;
-  eraseAlive[position] = 0;
+  std::array<bool, kBays> taken{};
+  for (const DiskRecord& d : groupOrder(head)) {
+    const int32_t bay = d->bayIndex;
+    if (bay < 0 || bay >= kBays || bay >= head->bayCount || !ticks[size_t(bay)] || taken[size_t(bay)]) continue;
+    taken[size_t(bay)] = true;  // one disk per bay: the first in group order
+    request.disks.push_back(d);
+  }
+  return request;
 }
 
-bool startErase(int32_t position) {
-  if (!validPosition(position)) return false;
-  uint8_t idle = 0;
-  if (!eraseAlive[position].compare_exchange_strong(idle, 1)) return false;
-  if (!mainDiskList().diskAt(position)) {
-    eraseAlive[position] = 0;
-    return false;
+EraseRun::EraseRun(EraseRequest request) : id_(nextRunId++), request_(std::move(request)) {}
+
+bool EraseRun::holdsBay(int32_t bay) const {
+  return std::any_of(request_.disks.begin(), request_.disks.end(),
+                     [&](const DiskRecord& d) { return d && d->bayIndex == bay; });
+}
+
+void EraseRun::dropBay(int32_t bay) {
+  if (bay >= 0 && bay < kBayTableSize) dropped_[size_t(bay)] = 1;
+}
+
+bool EraseRun::bayDropped(int32_t bay) const {
+  return bay >= 0 && bay < kBayTableSize && dropped_[size_t(bay)] != 0;
+}
+
+bool EraseRun::belongsTo(const DiskInfo& record) const {
+  const DiskInfo& head = *request_.head;
+  if (&record == &head) return true;
+  for (const DiskRecord& d : request_.disks)
+    if (d.get() == &record) return true;
+  return isDockDisk(head) && head.parentInstance != 0 && record.parentInstance == head.parentInstance;
+}
+
+void EraseRun::execute() {
+  {
+    RunExecution execution(*this);
+    execution.execute();
   }
-  eraseRunning[position] = 1;
+  // Last act: once no run is alive the window may end the process.
+  running_ = 0;
+  alive_ = 0;
+}
+
+EraseRunHandle startErase(const EraseRequest& request) {
+  EraseRunHandle run = registerRun(request);
+  if (!run) return nullptr;
   try {
-    std::thread(runErase, position).detach();
+    std::thread([run] { run->execute(); }).detach();
   } catch (const std::system_error&) {
-    eraseRunning[position] = 0;
-    eraseAlive[position] = 0;
-    return false;
+    run->cancel();
+    run->execute();  // nothing written: the plan stops before its first job and every log says so
+    return nullptr;
   }
-  return true;
+  return run;
+}
+
+EraseRunHandle runEraseHere(const EraseRequest& request) {
+  EraseRunHandle run = registerRun(request);
+  if (run) run->execute();
+  return run;
+}
+
+EraseRunHandle eraseRunOf(const DiskInfo& record) {
+  std::lock_guard<std::mutex> hold(registryLock());
+  for (const EraseRunHandle& r : registry())
+    if (r->alive() && r->belongsTo(record)) return r;
+  return nullptr;
+}
+
+std::vector<EraseRunHandle> liveEraseRuns() {
+  std::lock_guard<std::mutex> hold(registryLock());
+  pruneLocked();
+  return registry();
 }
 
 bool stopEraseWorkers(uint32_t maxMilliseconds) {
-  for (auto& flag : eraseRunning) flag = 0;
-  for (auto& flag : baySelected) flag = 0;
+  for (const EraseRunHandle& r : liveEraseRuns()) r->cancel();
   const auto start = std::chrono::steady_clock::now();
   for (;;) {
-    bool allEnded = true;
-    for (auto& flag : eraseAlive) allEnded = allEnded && flag == 0;
-    if (allEnded) return true;
-    if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(maxMilliseconds)) return false;
+    const std::vector<EraseRunHandle> live = liveEraseRuns();
+    if (live.empty()) {
+      retryStationResets();
+      return true;
+    }
+    if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(maxMilliseconds)) {
+      retryStationResets();
+      return false;
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
   }
+}
+
+void forgetEndedRuns() {
+  std::lock_guard<std::mutex> hold(registryLock());
+  pruneLocked();
 }

@@ -469,7 +469,7 @@ std::vector<uint8_t> readBytes(DiskId disk, uint64_t offset, uint32_t size) {
   auto media = readDisk(disk, std::shared_ptr<Media>(), [offset, size](Disk& d) {
     return offset <= d.spec.length && size <= d.spec.length - offset ? d.media : nullptr;
   });
-  if (!media) return {};
+  if (!media || size == 0) return {};
   std::vector<uint8_t> out(size);
   if (readMedia(*media, offset, out.data(), size) != 0) out.clear();
   return out;

@@ -166,6 +166,7 @@ struct Fault {
   uint32_t error = kErrorIoDevice;
   uint8_t scsiStatus = kScsiCheckCondition;  // for the requests a device answers itself
   int32_t times = -1;                        // how many requests fail; -1 for all of them
+  bool applied = false;  // a mode command: the station takes the mode, then answers with the fault
 };
 
 void failRequest(DiskId disk, Request request, const Fault& fault = {});

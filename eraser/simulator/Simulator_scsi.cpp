@@ -110,8 +110,11 @@ bool answerOut(State& s, Disk& d, const uint8_t* cdb, uint8_t length) {
   const uint8_t value = cdb[3];
   st->modeValues.push_back(value);
   Fault f;
-  if (takeFault(st->modeFault, &f)) return false;
   BayMode mode;
+  if (takeFault(st->modeFault, &f)) {
+    if (f.applied && modeForValue(st->spec.model, value, &mode)) st->mode = mode;
+    return false;
+  }
   if (!modeForValue(st->spec.model, value, &mode)) return false;
   st->mode = mode;
   return true;

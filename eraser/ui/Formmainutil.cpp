@@ -91,6 +91,9 @@ void Sidebar::setHovered(int slot, bool hovered) {
 
 // --- erase control --------------------------------------------------------------------------------
 
+std::atomic<int32_t> shownPage{0};
+std::atomic<uint8_t> baySelected[kBays];
+
 BayTicks currentBayTicks() {
   BayTicks ticks{};
   for (size_t i = 0; i < ticks.size(); ++i) ticks[i] = baySelected[i] != 0;

@@ -91,6 +91,9 @@ enum : int32_t {
   kTextSpeed = 48,
   kTextRemaining = 49,
   kTextSpent = 50,
+  kTextStopping = 54,      // the Start button while a cancelled run ends
+  kTextDisksChanged = 55,  // a confirmed Start whose disks changed meanwhile
+  kTextStartFailed = 56,   // a confirmed Start whose worker could not be made
 };
 
 // Single-byte text (identity, serial number, method names) as the elements show it.
@@ -138,14 +141,23 @@ class Sidebar {
 
 // --- erase control --------------------------------------------------------------------------------
 
+// The window's own state: the shown page and its bay ticks. No erase run reads them; a run gets its
+// disks when it starts (EraseRequest).
+extern std::atomic<int32_t> shownPage;
+extern std::atomic<uint8_t> baySelected[kBays];
+
 using BayTicks = std::array<bool, kBays>;
 // The ticks of the shown page as they are now.
 BayTicks currentBayTicks();
 
 // Shown for a disk outside a station; in a station only while one of its bays is ticked.
 bool startButtonVisible(int32_t bayCount, const BayTicks& ticks);
-// "Cancel" while the position is being erased, else "Start".
-constexpr int32_t startCaptionId(bool running) { return running ? kTextCancel : kTextStart; }
+// What the Start button says for the shown station: "Cancel" while its run goes on, "Stopping" while a
+// cancelled run ends, else "Start".
+enum class RunState : uint8_t { idle, erasing, ending };
+constexpr int32_t startCaptionId(RunState state) {
+  return state == RunState::erasing ? kTextCancel : state == RunState::ending ? kTextStopping : kTextStart;
+}
 
 // The disks a Start of this head would write: the head itself, and in a station every disk of the
 // group whose bay is ticked.

@@ -2,6 +2,7 @@
 // switching.
 #include "Frmmain.h"
 
+#include <algorithm>
 #include <ctime>
 
 #include "Bcimageutil.h"
@@ -71,9 +72,7 @@ void TFormMain::FormCreate() {
   buildSettingsPage();
   buildSlots();
   selectPage(0);
-  for (auto& flag : eraseRunning) flag = 0;
   for (auto& flag : baySelected) flag = 0;
-  for (auto& flag : eraseAlive) flag = 0;
   for (auto& entry : userPattern) entry = 0;
   attachWindowRelay(this, self_);
   if (options_.startScan) startDiskScan();
@@ -297,7 +296,15 @@ void TFormMain::diskAdded(int position) {
 void TFormMain::slotRemoved(int slot) {
   const bool wasShown = sidebar_.slotRemoved(slot, shownPage);
   if (slot >= 0 && slot < kSlotCount) applySlot(slot);
-  if (wasShown) selectPage(0);
+  // The shown disk may only have moved up: its page goes with it.
+  const std::vector<DiskRecord> records = mainDiskList().records();
+  const auto at = std::find(records.begin(), records.end(), shownRecord_);
+  const int32_t moved = at == records.end() ? -1 : int32_t(at - records.begin());
+  if (shownRecord_ && moved >= 0 && moved < kSlotCount && moved != shownPage) {
+    selectPage(moved);
+  } else if (wasShown) {
+    selectPage(0);
+  }
 }
 
 void TFormMain::noDisks() {
@@ -325,6 +332,7 @@ void TFormMain::selectPage(int32_t page) {
   sidebar_.select(shownPage, page);
   applySlots();
   shownPage = page;
+  shownRecord_ = page == SETTINGS_PAGE ? nullptr : mainDiskList().diskAt(page);
   const Size area = pageAreaSize({clientWidth(), clientHeight()});
   panel->setBounds(kPageLeft, kPageTop, area.width, area.height);
   panel->show();

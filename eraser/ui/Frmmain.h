@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "Eraseutil_progress.h"
+#include "Eraseutil_worker.h"
 #include "Formmainutil.h"
 #include "Guicontrols.h"
 #include "Guiform.h"
@@ -65,7 +66,7 @@ class TFormMain : public Form {
   void startOrCancel();
   void chooseLanguage();
   // The five progress values of a worker; shown only when its position is the page on show.
-  void showProgress(int32_t position, const ProgressValues& values);
+  void showProgress(uint64_t runId, const ProgressValues& values);
 
   // --- window actions -----------------------------------------------------------------------------
   void toggleMaximised();
@@ -114,7 +115,7 @@ class TFormMain : public Form {
   Panel* pagePanel(int32_t page) const;
   // The picture id an image shows (0 for none), as loaded through the window.
   int32_t pictureOf(const Image* image) const;
-  // The erase position the window last started, -1 for none.
+  // The page on which the window last started an erase, -1 for none.
   int32_t lastStarted() const { return lastStarted_; }
 
  private:
@@ -132,8 +133,8 @@ class TFormMain : public Form {
   void clearProgress();
   void drawSettings();
   void drawDisk(int32_t position);
-  void placeDiskControls(const DiskInfo* disk, int32_t position);
-  void drawBays(const DiskInfo& disk);
+  void placeDiskControls(const DiskInfo* disk, const EraseRunHandle& run);
+  void drawBays(const DiskInfo& disk, const EraseRun* run);
 
   Options options_;
   Sidebar sidebar_;
@@ -142,6 +143,7 @@ class TFormMain : public Form {
   std::array<bool, kBays> bayActive_{};  // bays that hold a disk react to clicks
   Point gripOrigin_;
   int32_t lastStarted_ = -1;
+  DiskRecord shownRecord_;  // the disk of the shown page when it was selected
 };
 
 // The one main window of the program; made by the process entry, lives until the process ends.

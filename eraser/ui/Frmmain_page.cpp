@@ -1,4 +1,6 @@
 // The main window: page drawing (settings page, disk page), the erase control and the progress lines.
+#include <algorithm>
+
 #include "Eraseutil.h"
 #include "Eraseutil_worker.h"
 #include "Frmlist.h"
@@ -33,6 +35,13 @@ CanvasBitmap& freshCanvas(Image* image) {
 TFormList* listDialog(Timer& messageTimer) {
   if (FormList != nullptr) FormList->setMessageTimer(&messageTimer);
   return FormList;
+}
+
+// Every disk of the request is still in the head's group.
+bool stillListed(const DiskRecord& head, const std::vector<DiskRecord>& disks) {
+  const std::vector<DiskRecord> group = groupOrder(head);
+  return std::all_of(disks.begin(), disks.end(),
+                     [&](const DiskRecord& d) { return std::find(group.begin(), group.end(), d) != group.end(); });
 }
 
 }  // namespace
@@ -132,18 +141,21 @@ void TFormMain::drawDisk(int32_t position) {
   }
   methodCaption->setText(languageText(kTextEraseMethod));
   methodCaption->setBounds(215, 100, methodCaption->width(), methodCaption->height());
-  const bool running = eraseRunning[position] != 0;
-  setProgressVisible(running);
+  if (!shownRecord_) shownRecord_ = disk;
+  // The station's run, wherever the list has moved it: its page follows it.
+  const EraseRunHandle run = eraseRunOf(*disk);
+  shownEraseRun = run ? run->id() : 0;
+  setProgressVisible(run && run->running());
   setProgressCaptions(utf8FromUtf16(languageText(kTextSpeed)), utf8FromUtf16(languageText(kTextSpent)),
                       utf8FromUtf16(languageText(kTextRemaining)));
-  placeDiskControls(disk.get(), position);
+  placeDiskControls(disk.get(), run);
   drawDiskPage(pageCanvas->canvas(), diskPageDrawing(disk), charset);
   showPicture(devicePicture, devicePictureId(disk.get()));
   devicePicture->setBounds(kDevicePicturePlace.x, kDevicePicturePlace.y, 152, 152);
-  drawBays(*disk);
+  drawBays(*disk, run.get());
 }
 
-void TFormMain::placeDiskControls(const DiskInfo* disk, int32_t position) {
+void TFormMain::placeDiskControls(const DiskInfo* disk, const EraseRunHandle& run) {
   const Size page{pageCanvas->width(), pageCanvas->height()};
   const Point box = methodBoxPlace(methodCaption->left(), methodCaption->width());
   methodBox->setBounds(box.x, box.y, kMethodBoxSize.width, kMethodBoxSize.height);
@@ -152,16 +164,16 @@ void TFormMain::placeDiskControls(const DiskInfo* disk, int32_t position) {
 
   const Point start = startButtonPlace(page);
   startButton->setBounds(start.x, start.y, kStartButtonSize.width, kStartButtonSize.height);
-  drawCaptionBox(freshCanvas(startButton), languageText(startCaptionId(eraseRunning[position] != 0)),
-                 languageCharset());
-  startButton->setVisible(startButtonVisible(disk->bayCount, currentBayTicks()));
+  const RunState state = !run ? RunState::idle : run->running() ? RunState::erasing : RunState::ending;
+  drawCaptionBox(freshCanvas(startButton), languageText(startCaptionId(state)), languageCharset());
+  startButton->setVisible(state != RunState::idle || startButtonVisible(disk->bayCount, currentBayTicks()));
 
   const Point percent = percentLinePlace(page);
   percentLine->setBounds(percent.x, percent.y, percentLine->width(), percentLine->height());
   progressBar->setBounds(progressBarBounds(page));
 }
 
-void TFormMain::drawBays(const DiskInfo& disk) {
+void TFormMain::drawBays(const DiskInfo& disk, const EraseRun* run) {
   const int bays = std::min<int>(disk.bayCount, kBays);
   if (bays > 0 && bayPictures[0] == nullptr) buildBayPictures();
   for (int i = 0; i < kBays; ++i) {
@@ -173,7 +185,9 @@ void TFormMain::drawBays(const DiskInfo& disk) {
     bay->setVisible(inStation);
     if (!inStation) continue;
     bay->setCursor(occupied ? Cursor::hand : Cursor::standard);
-    showPicture(bay, !occupied ? kPicBayGreyed : baySelected[i] != 0 ? kPicBayTicked : kPicBayEmpty);
+    // While the station is erased its bays show the run's disks, not the page's ticks.
+    const bool ticked = run != nullptr ? run->holdsBay(i) && !run->bayDropped(i) : baySelected[i] != 0;
+    showPicture(bay, !occupied ? kPicBayGreyed : ticked ? kPicBayTicked : kPicBayEmpty);
   }
 }
 
@@ -195,6 +209,16 @@ void TFormMain::chooseMethod() {
 
 void TFormMain::toggleBay(int bay) {
   if (bay < 0 || bay >= kBays || !isSlotPage(shownPage)) return;
+  const DiskRecord head = mainDiskList().diskAt(shownPage);
+  if (const EraseRunHandle run = head ? eraseRunOf(*head) : nullptr) {
+    // During a run only an untick counts: it drops that disk from the run. A new tick would mean
+    // nothing to the run, so the bay stays as it is.
+    if (run->running() && run->holdsBay(bay) && !run->bayDropped(bay)) {
+      run->dropBay(bay);
+      showPicture(bayPictures[size_t(bay)], kPicBayEmpty);
+    }
+    return;
+  }
   const bool ticked = baySelected[bay] == 0;
   baySelected[bay] = ticked ? 1 : 0;
   showPicture(bayPictures[size_t(bay)], ticked ? kPicBayTicked : kPicBayEmpty);
@@ -208,21 +232,24 @@ void TFormMain::toggleBay(int bay) {
 void TFormMain::startOrCancel() {
   const int32_t p = shownPage;
   if (!isSlotPage(p)) return;
-  if (eraseRunning[p] != 0) {
-    // Cancel at once, without a question; the worker ends after its current write.
-    eraseRunning[p] = 0;
+  const DiskRecord head = mainDiskList().diskAt(p);
+  if (!head) return;
+  if (const EraseRunHandle run = eraseRunOf(*head)) {
+    // Cancel at once, without a question; the worker ends after its current write. A run that is
+    // still ending keeps its disks: the page says so until it has ended.
+    if (run->running()) run->cancel();
     drawPage(p);
     return;
   }
-  const DiskRecord head = mainDiskList().diskAt(p);
-  if (!head) return;
-  // A cancelled run that is still ending keeps its disk; a second worker would overlap it.
-  if (eraseAlive[p] != 0) return;
   const BayTicks ticks = currentBayTicks();
   if (!startButtonVisible(head->bayCount, ticks)) return;  // a station without a ticked bay
   TFormList* list = listDialog(Timer_Message);
   if (list == nullptr) return;
-  if (holdsBootDrive(eraseTargets(head, ticks), windowsFolderLetter())) {
+  // The run erases exactly what the boot-drive test looked at.
+  const EraseRequest request = eraseRequestFor(head, ticks, selectedMethod, loadUserPattern());
+  std::vector<DiskRecord> written = request.disks;
+  written.push_back(head);  // its path carries the station's mode commands
+  if (holdsBootDrive(written, windowsFolderLetter())) {
     list->showMessage(languageText(kTextBootDrive));
     return;
   }
@@ -232,19 +259,27 @@ void TFormMain::startOrCancel() {
     return;
   }
   if (list->resultValue != kResultCodeOk) return;
-  // The scan may have moved the list while the dialog was open: only the confirmed disk is erased.
-  if (mainDiskList().diskAt(p) != head) return;
-  if (startErase(p)) {
+  // The scan may have changed the list while the code was typed: only the confirmed disks are erased.
+  if (mainDiskList().diskAt(p) != head || !stillListed(head, request.disks)) {
+    list->showMessage(languageText(kTextDisksChanged));
+    drawPage(p);
+    return;
+  }
+  if (startErase(request)) {
     lastStarted_ = p;
     clearProgress();
+  } else {
+    list->showMessage(languageText(kTextStartFailed));
   }
   drawPage(p);
 }
 
-void TFormMain::showProgress(int32_t position, const ProgressValues& values) {
+void TFormMain::showProgress(uint64_t runId, const ProgressValues& values) {
   // Posted before a page switch or after the run ended: not this page's figures any more.
-  if (position != shownPage || !isSlotPage(position) || eraseRunning[position] == 0) return;
-  if (percentLine == nullptr) return;
+  if (!isSlotPage(shownPage) || percentLine == nullptr) return;
+  const DiskRecord disk = mainDiskList().diskAt(shownPage);
+  const EraseRunHandle run = disk ? eraseRunOf(*disk) : nullptr;
+  if (!run || run->id() != runId || !run->running()) return;
   const uint8_t charset = languageCharset();
   percentLine->setText(utf16FromUtf8(values.percentText));
   progressBar->setPosition(values.barPosition);

@@ -46,8 +46,8 @@ class WindowRelay final : public DiskListObserver, public ProgressSink {
   void noDisks() override {
     post([](TFormMain& form) { form.noDisks(); });
   }
-  void progress(int32_t position, const ProgressValues& values) override {
-    post([position, values](TFormMain& form) { form.showProgress(position, values); });
+  void progress(uint64_t runId, const ProgressValues& values) override {
+    post([runId, values](TFormMain& form) { form.showProgress(runId, values); });
   }
 
  private:

@@ -220,7 +220,7 @@ bool buildMachine(const Scenario& s, const fs::path& out, Machine* m) {
 
 class PrintingSink final : public ProgressSink {
  public:
-  void progress(int32_t, const ProgressValues& v) override {
+  void progress(uint64_t, const ProgressValues& v) override {
     char bar[21];
     const int filled = std::max(0, std::min(20, v.barPosition / 500));
     for (int i = 0; i < 20; ++i) bar[i] = i < filled ? '#' : '.';
@@ -251,8 +251,8 @@ class Pacer {
       seen_[i] = disks_[i] == disk ? bytesSoFar : sim::bytesWritten(disks_[i]);
     }
     const uint64_t total = sent_ += bytesSoFar - before;
-    if (cancelAfter_ != 0 && total >= cancelAfter_ && eraseRunning[kPosition] != 0) {
-      eraseRunning[kPosition] = 0;
+    if (cancelAfter_ != 0 && total >= cancelAfter_ && !cancelled_) {
+      for (const EraseRunHandle& run : liveEraseRuns()) run->cancel();
       cancelled_ = true;
     }
     if (bytesPerSecond_ != 0) {
@@ -294,7 +294,7 @@ std::set<std::string> logNames(const fs::path& folder) {
 // all of its logs, so one disk's log also tells how the other disks' jobs ended.
 bool isEnding(const std::string& line) {
   return line == "Erase Success" || line == "Erase Cancel" || line == "Disk Init Error" ||
-         line.rfind("WriteFile Error:", 0) == 0;
+         line == "Verify Error" || line.rfind("WriteFile Error:", 0) == 0 || line.rfind("ReadFile Error:", 0) == 0;
 }
 
 // The logs this run created, by bay: the first line of a log is "Disk<bay + 1>".
@@ -382,9 +382,8 @@ void printReport(const Scenario& s, const RunnerReport& r, const fs::path& out) 
 }
 
 void resetEraseState() {
-  for (auto& f : eraseRunning) f = 0;
-  for (auto& f : eraseAlive) f = 0;
-  for (auto& f : baySelected) f = 0;
+  stopEraseWorkers(0);
+  forgetMirroringStations();
 }
 
 }  // namespace
@@ -405,16 +404,14 @@ int runScenario(const Scenario& scenario, const RunnerOptions& options, RunnerRe
   }
   armFaults(scenario, machine);
 
-  for (int bay : scenario.selected) baySelected[bay] = 1;
-  selectedMethod = scenario.method;
-  for (size_t i = 0; i < 4; ++i) userPattern[i] = scenario.pattern[i];
+  std::array<bool, kBays> ticks{};
+  for (int bay : scenario.selected) ticks[size_t(bay)] = true;
   setDesktopFolderOverride(utf8(out));
   const std::set<std::string> logsBefore = logNames(out / "Velmora Log");
 
   PrintingSink sink;
   setProgressCaptions("Speed", "Spend time", "Remaining time");
   setProgressSink(options.quiet ? nullptr : &sink);
-  shownPage = kPosition;
   const bool verbose = options.verbose;
   setDebugSink([verbose](const std::string& text) {
     if (verbose) std::printf("debug: %s\n", text.c_str());
@@ -428,9 +425,12 @@ int runScenario(const Scenario& scenario, const RunnerOptions& options, RunnerRe
   interrupted = 0;
   auto previous = std::signal(SIGINT, onInterrupt);
   const auto start = std::chrono::steady_clock::now();
-  const bool started = startErase(kPosition);
-  while (started && eraseAlive[kPosition] != 0) {
-    if (interrupted != 0) eraseRunning[kPosition] = 0;
+  const EraseRunHandle run =
+      startErase(eraseRequestFor(mainDiskList().diskAt(kPosition), ticks, scenario.method, scenario.pattern));
+  const bool started = run != nullptr;
+  if (started) shownEraseRun = run->id();
+  while (started && run->alive()) {
+    if (interrupted != 0) run->cancel();
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   const auto end = std::chrono::steady_clock::now();

@@ -174,8 +174,9 @@ TEST_F(ScanThreadTest, StationPulledOutDuringAnEraseWhileTheScanRunsAndTheWindow
 
   testsupport::selectBays({0, 2, 3});
   selectedMethod = 3;
-  ASSERT_TRUE(startErase(0));
-  const bool ended = eventually([] { return eraseAlive[0] == 0; }, 60s);
+  const EraseRunHandle run = startErase(testsupport::requestAt(0, 3));
+  ASSERT_TRUE(run);
+  const bool ended = eventually([&] { return !run->alive(); }, 60s);
   EXPECT_TRUE(ended);
   // The station is gone: a pass that starts from here drops it. (One still running may have listed
   // the disks before the unplug and visits them now, which refreshes them as any visit does.)

@@ -50,6 +50,10 @@ class EraseRunTest : public ::testing::Test {
   std::vector<std::string> diagnostics_;
 };
 
+void cancelAll() {
+  for (const EraseRunHandle& run : liveEraseRuns()) run->cancel();
+}
+
 // Every byte of the disk is the byte.
 void expectAllBytes(sim::DiskId disk, uint8_t byte) {
   const uint64_t length = sim::diskSpec(disk).length;
@@ -100,8 +104,6 @@ TEST_F(EraseRunTest, PlainDiskWithThreePassesWritesWholeBlocksAndLogsEveryPass) 
   EXPECT_EQ(sim::readBytes(disk, 2 * MiB, uint32_t(MiB)), first);
   EXPECT_EQ(sim::readBytes(disk, 3 * MiB, uint32_t(MiB / 2)),
             std::vector<uint8_t>(first.begin(), first.begin() + MiB / 2));
-  EXPECT_EQ(eraseAlive[0], 0);
-  EXPECT_EQ(eraseRunning[0], 0);
 }
 
 TEST_F(EraseRunTest, AllBaysSelectedMirrorTheCommonRangeOnce) {
@@ -110,10 +112,10 @@ TEST_F(EraseRunTest, AllBaysSelectedMirrorTheCommonRangeOnce) {
   selectBays({0, 1, 2});
   eraseNow(0, 6);  // ends with AA
 
+  // The smallest disk has nothing beyond the common range: it gets no job of its own.
   EXPECT_EQ(startWrites(), (std::vector<std::string>{"Start Write:0, StartOffset:0, EndOffset:3145728",
-                                                     "Start Write:0, StartOffset:3145728, EndOffset:0",
-                                                     "Start Write:1, StartOffset:3145728, EndOffset:0",
-                                                     "Start Write:2, StartOffset:3145728, EndOffset:0"}));
+                                                     "Start Write:1, StartOffset:3145728, EndOffset:5242880",
+                                                     "Start Write:2, StartOffset:3145728, EndOffset:4194304"}));
   // Reset to independent, mirror all bays for the common range, independent again.
   EXPECT_EQ(sim::modeCommands(s.id), (std::vector<uint8_t>{2, 1, 2}));
   for (sim::DiskId d : s.disks) {
@@ -168,7 +170,7 @@ TEST_F(EraseRunTest, SelectionDecidesTheMirrorAndUnselectedDisksStayUntouched) {
        {0, 1},
        {2}},
       {"SYW4 all bays", sim::StationModel::syw4, {{0, 2 * MiB}, {1, 3 * MiB}}, {0, 1}, {2, 0, 2}},
-      {"SYW4 second bay", sim::StationModel::syw4, {{0, 2 * MiB}, {1, 3 * MiB}}, {1}, {2, 2, 2}},
+      {"SYW4 second bay alone: nothing to mirror", sim::StationModel::syw4, {{0, 2 * MiB}, {1, 3 * MiB}}, {1}, {2}},
       {"SYW2 bays found 1 then 0", sim::StationModel::syw2, {{1, 3 * MiB}, {0, 2 * MiB}}, {0, 1}, {2, 1, 2}},
   };
   for (const Case& c : cases) {
@@ -212,27 +214,28 @@ TEST_F(EraseRunTest, StationLogsRepeatEveryLineAfterTheirOwnCreation) {
   EXPECT_EQ(sim::bytesWritten(s.disks[1]), 0u);
 }
 
-TEST_F(EraseRunTest, BayUntickedDuringTheRunIsSkippedWithoutCancelLines) {
+TEST_F(EraseRunTest, BayDroppedDuringTheRunIsLeftAloneAndEndsCancelled) {
   const auto s = addStation(sim::StationModel::sywl, {{0, 2 * MiB}, {1, 2 * MiB}, {2, 3 * MiB}});
   selectBays({0, 2});
   sim::setWriteHook([&](sim::DiskId disk, uint64_t) {
-    if (disk == s.disks[0]) baySelected[2] = 0;
+    if (disk == s.disks[0]) eraseRunOf(*s.head)->dropBay(2);
   });
   eraseNow(0, 1);
   expectWholeDiskPasses(s.disks[0], 1);
   EXPECT_EQ(sim::bytesWritten(s.disks[2]), 0u);
-  // The skipped disk's log has its creation lines and the lines of the disk that was erased.
-  const std::string skipped = untimed(folder_.log("_Disk3.txt"));
-  EXPECT_EQ(skipped, creationLines(3, 3 * MiB, "One Pass Zeros") +
+  // The dropped disk's log has the lines of the disk that was erased, then its own ending.
+  const std::string dropped = untimed(folder_.log("_Disk3.txt"));
+  EXPECT_EQ(dropped, creationLines(3, 3 * MiB, "One Pass Zeros") +
                          "T Starting new task(0 - 2097152) 00 \r\nT Task completed\r\n"
-                         "===============================\r\nErase Success\r\n");
+                         "===============================\r\nErase Success\r\n"
+                         "===============================\r\nErase Cancel\r\n");
   EXPECT_EQ(folder_.log("_Disk1.txt").find("Erase Cancel"), std::string::npos);
 }
 
 TEST_F(EraseRunTest, CancelDuringTheSecondPassEndsWithCancelLines) {
   const sim::DiskId disk = addPlainDisk(4 * MiB);
   sim::setWriteHook([&](sim::DiskId, uint64_t bytes) {
-    if (bytes == 5 * MiB) eraseRunning[0] = 0;
+    if (bytes == 5 * MiB) cancelAll();
   });
   eraseNow(0, 3);
   EXPECT_EQ(sim::bytesWritten(disk), 5 * MiB);
@@ -248,7 +251,7 @@ TEST_F(EraseRunTest, CancelLinesGoToTheStoppedDiskAndTheDisksAfterIt) {
       addStation(sim::StationModel::sywl, {{0, 2 * MiB}, {1, 2 * MiB}, {2, 2 * MiB}, {3, 2 * MiB}});
   selectBays({0, 2, 3});  // bay 1 not selected: no mirror
   sim::setWriteHook([&](sim::DiskId disk, uint64_t) {
-    if (disk == s.disks[2]) eraseRunning[0] = 0;
+    if (disk == s.disks[2]) cancelAll();
   });
   eraseNow(0, 1);
   EXPECT_EQ(folder_.log("_Disk1.txt").find("Erase Cancel"), std::string::npos);
@@ -271,6 +274,8 @@ TEST_F(EraseRunTest, WriteErrorEndsTheJobAndTheRunGoesOn) {
   EXPECT_EQ(sim::coverage(s.disks[0]), (std::vector<sim::ByteRange>{{0, 2 * MiB}}));
   expectWholeDiskPasses(s.disks[1], 3);
   EXPECT_TRUE(endsWith(folder_.log("_Disk2.txt"), "===============================\r\nErase Success\r\n"));
+  // Each log ends with its own disk's verdict, whatever the other disk's job wrote after it.
+  EXPECT_TRUE(endsWith(folder_.log("_Disk1.txt"), "===============================\r\nWriteFile Error:23\r\n"));
 }
 
 TEST_F(EraseRunTest, RefusedMirrorFallsBackToEachDiskOnItsOwn) {
@@ -282,17 +287,21 @@ TEST_F(EraseRunTest, RefusedMirrorFallsBackToEachDiskOnItsOwn) {
   std::vector<int32_t> bars;
   struct Sink : ProgressSink {
     std::vector<int32_t>* bars;
-    void progress(int32_t, const ProgressValues& v) override { bars->push_back(v.barPosition); }
+    void progress(uint64_t, const ProgressValues& v) override { bars->push_back(v.barPosition); }
   } sink;
   sink.bars = &bars;
   setProgressSink(&sink);
   sim::setWriteHook([](sim::DiskId, uint64_t) { simClockAdvance(600); });
+  sim::setWriteHook([&](sim::DiskId, uint64_t) {
+    simClockAdvance(600);
+    if (const EraseRunHandle run = eraseRunOf(*s.head)) shownEraseRun = run->id();
+  });
   eraseNow(0, 6);
   for (sim::DiskId d : s.disks) {
     expectWholeDiskPasses(d, 7);
     expectAllBytes(d, 0xAA);
   }
-  EXPECT_TRUE(diagnosed("Docking mirror refused"));
+  EXPECT_TRUE(diagnosed("Docking mirror not used"));
   ASSERT_FALSE(bars.empty());
   for (int32_t b : bars) EXPECT_TRUE(b >= 0 && b <= 10000) << b;
 }
@@ -302,10 +311,15 @@ TEST_F(EraseRunTest, WriteErrorInsideTheMirrorErasesTheOtherDisksOnTheirOwn) {
   selectBays({0, 1, 2});
   sim::failWritesAt(s.disks[2], MiB + 4096, 23);  // a bad sector on a disk only the mirror reaches
   eraseNow(0, 1);
-  // The mirrored write failed for all; bay 1's disk is then written whole on its own.
-  expectAllBytes(s.disks[1], 0x00);
-  EXPECT_EQ(sim::coverage(s.disks[1]), (std::vector<sim::ByteRange>{{0, 5 * MiB}}));
-  EXPECT_NE(folder_.log("_Disk3.txt").find("WriteFile Error:23"), std::string::npos);
+  // The mirrored write failed for all; the healthy disks, the first included, are then written whole
+  // on their own, and the faulty one ends with its own error.
+  for (sim::DiskId d : {s.disks[0], s.disks[1]}) {
+    expectAllBytes(d, 0x00);
+    EXPECT_EQ(sim::coverage(d), (std::vector<sim::ByteRange>{{0, sim::diskSpec(d).length}}));
+  }
+  EXPECT_TRUE(endsWith(folder_.log("_Disk1.txt"), "===============================\r\nErase Success\r\n"));
+  EXPECT_TRUE(endsWith(folder_.log("_Disk2.txt"), "===============================\r\nErase Success\r\n"));
+  EXPECT_TRUE(endsWith(folder_.log("_Disk3.txt"), "===============================\r\nWriteFile Error:23\r\n"));
 }
 
 TEST_F(EraseRunTest, DriveLayoutThatCannotBeDeletedGivesDiskInitError) {
@@ -354,25 +368,25 @@ TEST_F(EraseRunTest, TwoRunsAtOnceKeepTheirLogsAndOnlyTheShownOnePublishes) {
   const sim::DiskId a = addPlainDisk(6 * MiB);
   const sim::DiskId b = addPlainDisk(8 * MiB);
   std::mutex seenLock;
-  std::vector<int32_t> seen;
+  std::vector<uint64_t> seen;
   struct Sink : ProgressSink {
-    std::function<void(int32_t)> f;
-    void progress(int32_t position, const ProgressValues&) override { f(position); }
+    std::function<void(uint64_t)> f;
+    void progress(uint64_t run, const ProgressValues&) override { f(run); }
   } sink;
-  sink.f = [&](int32_t p) {
+  sink.f = [&](uint64_t run) {
     std::lock_guard<std::mutex> hold(seenLock);
-    seen.push_back(p);
+    seen.push_back(run);
   };
   setProgressSink(&sink);
-  shownPage = 1;
   sim::setWriteHook([](sim::DiskId, uint64_t) { simClockAdvance(300); });
-  selectedMethod = 3;
-  ASSERT_TRUE(startErase(0));
-  ASSERT_TRUE(startErase(1));
-  EXPECT_FALSE(startErase(1));  // a second Start while the first is alive starts nothing
-  for (int i = 0; i < 2000 && (eraseAlive[0] || eraseAlive[1]); ++i)
+  const EraseRunHandle first = startErase(requestAt(0, 3));
+  const EraseRunHandle second = startErase(requestAt(1, 3));
+  ASSERT_TRUE(first && second);
+  shownEraseRun = second->id();
+  EXPECT_FALSE(startErase(requestAt(1, 3)));  // a second Start while the first is alive starts nothing
+  for (int i = 0; i < 2000 && (first->alive() || second->alive()); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  ASSERT_EQ(eraseAlive[0] + eraseAlive[1], 0);
+  ASSERT_FALSE(first->alive() || second->alive());
   expectWholeDiskPasses(a, 3);
   expectWholeDiskPasses(b, 3);
   const auto logs = folder_.logs();
@@ -388,38 +402,46 @@ TEST_F(EraseRunTest, TwoRunsAtOnceKeepTheirLogsAndOnlyTheShownOnePublishes) {
   EXPECT_EQ(capacities, 3);
   std::lock_guard<std::mutex> hold(seenLock);
   EXPECT_FALSE(seen.empty());
-  for (int32_t p : seen) EXPECT_EQ(p, 1);
+  for (uint64_t run : seen) EXPECT_EQ(run, second->id());
 }
 
 TEST_F(EraseRunTest, ShutdownCancelsEveryRunWithinItsBound) {
   const sim::DiskId disk = addPlainDisk(256 * 1024 * MiB, 512, sim::Backing::discarding);
   sim::setWriteHook([](sim::DiskId, uint64_t) { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
-  baySelected[3] = 1;
-  ASSERT_TRUE(startErase(0));
+  const EraseRunHandle run = startErase(requestAt(0, 1));
+  ASSERT_TRUE(run);
   while (sim::writeCount(disk) < 3) std::this_thread::yield();
   const auto start = std::chrono::steady_clock::now();
   EXPECT_TRUE(stopEraseWorkers(10000));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-  EXPECT_EQ(eraseAlive[0], 0);
-  EXPECT_EQ(baySelected[3], 0);
-  EXPECT_NE(folder_.log("_Disk1.txt").find("Erase Cancel\r\n"), std::string::npos);
+  EXPECT_FALSE(run->alive());
+  EXPECT_TRUE(endsWith(folder_.log("_Disk1.txt"), "Erase Cancel\r\n"));
 }
 
 TEST_F(EraseRunTest, ShutdownReturnsAtItsBoundWhenAWorkerHangs) {
-  eraseAlive[7] = 1;  // a worker that never ends
+  addPlainDisk(4 * MiB);
+  std::atomic<bool> release{false};
+  sim::setWriteHook([&](sim::DiskId, uint64_t) {
+    while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));  // a write that never returns
+  });
+  const EraseRunHandle run = startErase(requestAt(0, 1));
+  ASSERT_TRUE(run);
+  while (sim::writeCount(0) == 0) std::this_thread::yield();
   const auto start = std::chrono::steady_clock::now();
   EXPECT_FALSE(stopEraseWorkers(200));
   const auto waited = std::chrono::steady_clock::now() - start;
   EXPECT_GE(waited, std::chrono::milliseconds(200));
   EXPECT_LT(waited, std::chrono::seconds(3));
-  eraseAlive[7] = 0;
+  release = true;
+  EXPECT_TRUE(stopEraseWorkers(5000));
 }
 
-TEST_F(EraseRunTest, StartNeedsARecordAndAnIdlePosition) {
-  EXPECT_FALSE(startErase(0));  // nothing listed
-  EXPECT_FALSE(startErase(-1));
-  EXPECT_FALSE(startErase(kErasePositions));
-  EXPECT_EQ(eraseAlive[0], 0);
+TEST_F(EraseRunTest, StartNeedsAHeadAndDisksAndAnIdleStation) {
+  EXPECT_FALSE(startErase(EraseRequest{}));
+  const auto s = addStation(sim::StationModel::sywl, {{0, 2 * MiB}, {1, 2 * MiB}});
+  selectBays({});
+  EXPECT_FALSE(startErase(requestAt(0, 1))) << "a station without a ticked bay";
+  EXPECT_TRUE(liveEraseRuns().empty());
 }
 
 }  // namespace

@@ -8,20 +8,23 @@
 #include "Eraseutil_worker.h"
 #include "Platformservices.h"
 #include "Product_scan.h"
+#include "Sunnywilldeviceutil.h"
 
 namespace testsupport {
 
 namespace {
 int nextDisk = 0;
+std::array<bool, kBays> ticked{};
 }
 
 void resetMachine() {
+  stopEraseWorkers(5000);
+  forgetEndedRuns();
+  forgetMirroringStations();
   sim::reset();
   mainDiskList().clearDisks();
-  for (auto& f : eraseRunning) f = 0;
-  for (auto& f : eraseAlive) f = 0;
-  for (auto& f : baySelected) f = 0;
-  shownPage = 0;
+  ticked = {};
+  shownEraseRun = 0;
   selectedMethod = 1;
   for (auto& p : userPattern) p = 0;
   setProgressSink(nullptr);
@@ -59,6 +62,7 @@ static DiskRecord plainRecord(const sim::DiskSpec& spec) {
   record->busType = spec.busType;
   record->parentInstance = spec.parentInstance;
   queryDiskLength(h, &record->diskLength);
+  record->sectorSize = querySectorSize(h);
   readIdentify(*record, h);
   devClose(h);
   return record;
@@ -96,13 +100,14 @@ DiskRecord admit(sim::DiskId disk) {
 }
 
 void selectBays(const std::vector<int>& bays) {
-  for (auto& f : baySelected) f = 0;
-  for (int b : bays) baySelected[b] = 1;
+  ticked = {};
+  for (int b : bays) ticked[size_t(b)] = true;
 }
 
-void eraseNow(int32_t position, int32_t method) {
-  selectedMethod = method;
-  runErase(position);
+EraseRequest requestAt(int32_t position, int32_t method) {
+  return eraseRequestFor(mainDiskList().diskAt(position), ticked, method, loadUserPattern());
 }
+
+EraseRunHandle eraseNow(int32_t position, int32_t method) { return runEraseHere(requestAt(position, method)); }
 
 }  // namespace testsupport

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "Eraseutil_worker.h"
 #include "Product.h"
 #include "Simulator.h"
 
@@ -23,7 +24,7 @@ struct SimStation {
   DiskRecord head;
 };
 
-// Forgets the simulated machine, the main disk list, the erase flags and the test sinks.
+// Ends every run, forgets the simulated machine, the main disk list, the ticks and the test sinks.
 void resetMachine();
 
 // A station of the model with disks in the given bays, listed in the main list in the given order.
@@ -38,10 +39,14 @@ sim::DiskId addPlainDisk(uint64_t length, uint32_t sectorSize = 512,
 // station that the scan would reject, a record made by hand.
 DiskRecord admit(sim::DiskId disk);
 
-// Ticks exactly these bays (the others are cleared).
+// Ticks exactly these bays (the others are cleared) for the requests below.
 void selectBays(const std::vector<int>& bays);
 
-// Runs an erase of the position on this thread with the method.
-void eraseNow(int32_t position, int32_t method);
+// What a Start on the page of the position would erase with the bays ticked, the method and the
+// user pattern in force.
+EraseRequest requestAt(int32_t position, int32_t method);
+
+// Runs that erase on this thread; the run, ended (null when it could not start).
+EraseRunHandle eraseNow(int32_t position, int32_t method);
 
 }  // namespace testsupport

@@ -185,8 +185,9 @@ TEST(StartButton, ShownForPlainDisksAndForStationsWithATickedBay) {
   EXPECT_FALSE(startButtonVisible(6, none));
   EXPECT_TRUE(startButtonVisible(6, bay4));
   EXPECT_FALSE(startButtonVisible(2, bay4)) << "only the station's own bays count";
-  EXPECT_EQ(startCaptionId(true), kTextCancel);
-  EXPECT_EQ(startCaptionId(false), kTextStart);
+  EXPECT_EQ(startCaptionId(RunState::erasing), kTextCancel);
+  EXPECT_EQ(startCaptionId(RunState::ending), kTextStopping);
+  EXPECT_EQ(startCaptionId(RunState::idle), kTextStart);
 }
 
 TEST(Geometry, GripStopsAtTheStartSizeAndPagesFillTheFrame) {

@@ -19,6 +19,7 @@
 #include "Frmuserdefine.h"
 #include "Guiheadless.h"
 #include "Guipaint.h"
+#include "Logfolder.h"
 #include "Simmachine.h"
 #include "Simulator.h"
 #include "Winmsglistutil.h"
@@ -146,9 +147,18 @@ class MainForm : public ::testing::Test {
     });
   }
   static bool anyRunning() {
-    for (auto& f : eraseRunning)
-      if (f != 0) return true;
+    for (const EraseRunHandle& run : liveEraseRuns())
+      if (run->running()) return true;
     return false;
+  }
+  // The live run of the station shown at a position, or null.
+  static EraseRunHandle runAt(int32_t position) {
+    const DiskRecord disk = mainDiskList().diskAt(position);
+    return disk ? eraseRunOf(*disk) : nullptr;
+  }
+  static bool running(int32_t position) {
+    const EraseRunHandle run = runAt(position);
+    return run && run->running();
   }
   static bool waitUntil(const std::function<bool()>& condition) {
     for (int i = 0; i < 5000 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -371,7 +381,7 @@ TEST_F(MainForm, TheBootDriveIsRefusedOnEveryDiskTheStartWouldWrite) {
   EXPECT_FALSE(form_->Timer_Message.enabled()) << "one-shot";
   EXPECT_EQ(messages, std::vector<std::u16string>{u"Can not erase boot drive!"});
   EXPECT_TRUE(form_->Timer1.enabled());
-  EXPECT_EQ(eraseAlive[0], 0);
+  EXPECT_TRUE(liveEraseRuns().empty());
 
   // A station: the Windows volume on the disk of bay 3.
   const SimStation s = addStation(sim::StationModel::sywl, {{0, 8 * MiB}, {3, 8 * MiB}});
@@ -389,7 +399,7 @@ TEST_F(MainForm, TheBootDriveIsRefusedOnEveryDiskTheStartWouldWrite) {
   click(*form_, form_->startButton);
   EXPECT_EQ(modes, std::vector<int32_t>{kDialogConfirm});
   EXPECT_FALSE(form_->Timer_Message.enabled());
-  EXPECT_EQ(eraseAlive[1], 0);
+  EXPECT_TRUE(liveEraseRuns().empty());
 
   // A wrong code (a blank added) is reported and starts nothing.
   whileModal([&](Form& f) {
@@ -405,7 +415,7 @@ TEST_F(MainForm, TheBootDriveIsRefusedOnEveryDiskTheStartWouldWrite) {
   click(*form_, form_->startButton);
   form_->Timer_Message.fire();
   EXPECT_EQ(messages.back(), u"Verification Error");
-  EXPECT_EQ(eraseAlive[1], 0);
+  EXPECT_TRUE(liveEraseRuns().empty());
 }
 
 TEST_F(MainForm, StartThenCancelAtOnce) {
@@ -416,7 +426,7 @@ TEST_F(MainForm, StartThenCancelAtOnce) {
   confirmCorrectly();
   click(*form_, form_->startButton);
   EXPECT_EQ(form_->lastStarted(), 0);
-  EXPECT_EQ(eraseRunning[0], 1);
+  EXPECT_TRUE(running(0));
   EXPECT_TRUE(form_->progressBar->visible());
   EXPECT_TRUE(form_->percentLine->visible());
   // Start again while it runs: cancels, without a question.
@@ -424,14 +434,15 @@ TEST_F(MainForm, StartThenCancelAtOnce) {
   whileModal([&](Form&) { asked = true; });
   click(*form_, form_->startButton);
   EXPECT_FALSE(asked);
-  EXPECT_EQ(eraseRunning[0], 0);
+  EXPECT_FALSE(running(0));
   EXPECT_FALSE(form_->progressBar->visible());
-  // While the cancelled worker is still ending, Start starts nothing.
-  if (eraseAlive[0] != 0) {
+  // While the cancelled worker is still ending, the page says so and Start starts nothing.
+  if (runAt(0)) {
+    EXPECT_TRUE(form_->startButton->visible());
     click(*form_, form_->startButton);
     EXPECT_FALSE(asked);
   }
-  EXPECT_TRUE(waitUntil([] { return eraseAlive[0] == 0; }));
+  EXPECT_TRUE(waitUntil([] { return liveEraseRuns().empty(); }));
 }
 
 TEST_F(MainForm, TheMethodBoxChoosesTheMethodAndTheUserDefinedPattern) {
@@ -469,9 +480,10 @@ TEST_F(MainForm, OnlyTheShownPositionsProgressReachesThePage) {
   click(*form_, form_->startButton);
   click(*form_, form_->slots[1].hit);
   click(*form_, form_->startButton);
-  ASSERT_EQ(eraseRunning[0], 1);
-  ASSERT_EQ(eraseRunning[1], 1);
+  ASSERT_TRUE(running(0));
+  ASSERT_TRUE(running(1));
   EXPECT_EQ(form_->percentLine->text(), u"") << "the lines start empty";
+  EXPECT_EQ(shownEraseRun, runAt(1)->id()) << "only the shown run publishes";
 
   // Both workers hand in figures at once; page 1 is on show.
   auto publish = [](int32_t position, double percent) {
@@ -479,7 +491,7 @@ TEST_F(MainForm, OnlyTheShownPositionsProgressReachesThePage) {
     job.rangeEnd = 1000;
     job.percent = percent;
     job.totalPasses = 1;
-    publishProgress(position, job, 0, 1000, 0);
+    publishProgress(runAt(position)->id(), job, 0, 1000, 0);
   };
   std::thread a(publish, 0, 25.0), b(publish, 1, 50.0);
   a.join();
@@ -510,7 +522,8 @@ TEST_F(MainForm, ClosingWhileErasingWaitsForTheWorkersAndDropsWhatTheyPostLater)
   click(*form_, form_->startButton);
   click(*form_, form_->slots[1].hit);
   click(*form_, form_->startButton);
-  ASSERT_TRUE(eraseAlive[0] != 0 && eraseAlive[1] != 0);
+  ASSERT_TRUE(runAt(0) && runAt(1));
+  const uint64_t second = runAt(1)->id();
 
   // A thread keeps posting progress and scan news while the window closes and goes.
   std::atomic<bool> posting{true};
@@ -519,7 +532,7 @@ TEST_F(MainForm, ClosingWhileErasingWaitsForTheWorkersAndDropsWhatTheyPostLater)
     job.rangeEnd = 1000;
     job.totalPasses = 1;
     while (posting) {
-      publishProgress(1, job, 0, 1000, 0);
+      publishProgress(second, job, 0, 1000, 0);
       DiskRecord passing = handRecord("PASSING");
       mainDiskList().appendDisk(passing);
       mainDiskList().removeDisk(passing);
@@ -529,9 +542,7 @@ TEST_F(MainForm, ClosingWhileErasingWaitsForTheWorkersAndDropsWhatTheyPostLater)
   const auto start = std::chrono::steady_clock::now();
   form_->close();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-  EXPECT_EQ(eraseRunning[0] + eraseRunning[1], 0);
-  EXPECT_EQ(eraseAlive[0] + eraseAlive[1], 0) << "both workers ended before the window went";
-  EXPECT_EQ(baySelected[0] + baySelected[1], 0);
+  EXPECT_TRUE(liveEraseRuns().empty()) << "both workers ended before the window went";
   runPostedToWindow();
   delete FormMain;  // the window goes while the thread still posts
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -539,8 +550,158 @@ TEST_F(MainForm, ClosingWhileErasingWaitsForTheWorkersAndDropsWhatTheyPostLater)
   poster.join();
   runPostedToWindow();
   EXPECT_EQ(pendingWindowCalls(), 0);
-  publishProgress(1, clErase(), 0, 1000, 0);
+  publishProgress(second, clErase(), 0, 1000, 0);
   EXPECT_EQ(pendingWindowCalls(), 0) << "nothing is posted for a window that is gone";
+}
+
+// --- a run owns its station -------------------------------------------------------------------------
+
+bool wholeOnce(sim::DiskId disk) {
+  const uint64_t length = sim::diskSpec(disk).length;
+  return sim::coverage(disk) == std::vector<sim::ByteRange>{{0, length}} && sim::bytesWritten(disk) == length;
+}
+
+std::string lastLine(const std::string& log) {
+  if (log.size() < 2) return "";
+  const size_t start = log.rfind("\r\n", log.size() - 3);
+  return log.substr(start == std::string::npos ? 0 : start + 2, log.size() - 2 - (start == std::string::npos ? 0 : start + 2));
+}
+
+TEST_F(MainForm, TicksOnAnotherStationsPageNeverReachARunningErase) {
+  LogFolder folder;
+  const SimStation a = addStation(sim::StationModel::sywl, {{0, 4 * MiB}, {1, 4 * MiB}, {2, 4 * MiB}, {3, 4 * MiB}}, 100);
+  const SimStation b = addStation(sim::StationModel::sywl, {{2, 3 * MiB}, {3, 3 * MiB}}, 200);
+  deliver();
+  form_->drawPage(0);
+  holdWrites();
+  confirmCorrectly();
+  click(*form_, form_->bayPictures[0]);
+  click(*form_, form_->bayPictures[1]);
+  click(*form_, form_->startButton);
+  ASSERT_TRUE(running(0));
+  // The page switch clears the ticks; B's bays 2 and 3 ticked on B's page.
+  click(*form_, form_->slots[1].hit);
+  click(*form_, form_->bayPictures[2]);
+  click(*form_, form_->bayPictures[3]);
+  EXPECT_FALSE(running(1));
+  holding_ = false;
+  ASSERT_TRUE(waitUntil([] { return liveEraseRuns().empty(); }));
+  for (int i : {0, 1}) {
+    EXPECT_TRUE(wholeOnce(a.disks[size_t(i)])) << "bay " << i;
+    EXPECT_EQ(lastLine(folder.log("_Disk" + std::to_string(i + 1) + ".txt")), "Erase Success") << "bay " << i;
+  }
+  for (sim::DiskId d : {a.disks[2], a.disks[3], b.disks[0], b.disks[1]}) EXPECT_EQ(sim::bytesWritten(d), 0u);
+  EXPECT_EQ(folder.logs().size(), 2u) << "logs for A's ticked disks only";
+
+  // B's own Start, from B's page, erases exactly B's ticked bays.
+  click(*form_, form_->startButton);
+  ASSERT_TRUE(waitUntil([] { return liveEraseRuns().empty(); }));
+  EXPECT_TRUE(wholeOnce(b.disks[0]));
+  EXPECT_TRUE(wholeOnce(b.disks[1]));
+  EXPECT_EQ(sim::bytesWritten(a.disks[2]) + sim::bytesWritten(a.disks[3]), 0u);
+}
+
+TEST_F(MainForm, AnUntickOnTheRunsOwnPageDropsThatDiskAndATickDoesNothing) {
+  LogFolder folder;
+  const SimStation a = addStation(sim::StationModel::sywl, {{0, 4 * MiB}, {1, 4 * MiB}, {2, 4 * MiB}, {3, 4 * MiB}}, 100);
+  deliver();
+  form_->drawPage(0);
+  holdWrites();
+  confirmCorrectly();
+  for (int bay : {0, 2, 3}) click(*form_, form_->bayPictures[size_t(bay)]);  // no mirror: bay 1 not ticked
+  click(*form_, form_->startButton);
+  ASSERT_TRUE(running(0));
+  // A page switch and back: the page shows the run's disks, not the cleared ticks.
+  addStation(sim::StationModel::syw2, {{0, MiB}}, 200);
+  deliver();
+  click(*form_, form_->slots[1].hit);
+  click(*form_, form_->slots[0].hit);
+  EXPECT_EQ(form_->pictureOf(form_->bayPictures[3]), kPicBayTicked);
+  EXPECT_EQ(form_->pictureOf(form_->bayPictures[1]), kPicBayEmpty);
+  EXPECT_TRUE(form_->startButton->visible()) << "its Cancel stays on the page";
+  click(*form_, form_->bayPictures[3]);  // untick: bay 3 leaves the run
+  click(*form_, form_->bayPictures[1]);  // tick: nothing
+  EXPECT_EQ(form_->pictureOf(form_->bayPictures[3]), kPicBayEmpty);
+  EXPECT_EQ(form_->pictureOf(form_->bayPictures[1]), kPicBayEmpty);
+  holding_ = false;
+  ASSERT_TRUE(waitUntil([] { return liveEraseRuns().empty(); }));
+  EXPECT_TRUE(wholeOnce(a.disks[0]));
+  EXPECT_TRUE(wholeOnce(a.disks[2]));
+  EXPECT_EQ(sim::bytesWritten(a.disks[3]), 0u);
+  EXPECT_EQ(sim::bytesWritten(a.disks[1]), 0u);
+  EXPECT_EQ(lastLine(folder.log("_Disk4.txt")), "Erase Cancel");
+  EXPECT_EQ(lastLine(folder.log("_Disk3.txt")), "Erase Success");
+  EXPECT_EQ(folder.log("_Disk2.txt"), "");
+}
+
+TEST_F(MainForm, ARunFollowsItsStationWhenAnotherDiskLeavesTheList) {
+  LogFolder folder;
+  const sim::DiskId plain = addPlainDisk(8 * MiB);
+  const SimStation b = addStation(sim::StationModel::sywl, {{2, 4 * MiB}, {3, 4 * MiB}}, 200);
+  deliver();
+  click(*form_, form_->slots[1].hit);
+  holdWrites();
+  confirmCorrectly();
+  click(*form_, form_->bayPictures[2]);
+  click(*form_, form_->bayPictures[3]);
+  click(*form_, form_->startButton);
+  ASSERT_TRUE(running(1));
+  const uint64_t id = runAt(1)->id();
+  // The disk at position 0 goes: B moves to position 0 and its page goes with it.
+  mainDiskList().removeDisk(mainDiskList().diskAt(0));
+  deliver();
+  EXPECT_EQ(mainDiskList().diskAt(0), b.head);
+  EXPECT_EQ(shownPage, 0);
+  form_->drawPage(shownPage);
+  EXPECT_EQ(shownEraseRun, id) << "the page follows B's run";
+  EXPECT_TRUE(form_->progressBar->visible());
+  EXPECT_TRUE(form_->startButton->visible());
+  clErase job;
+  job.rangeEnd = 1000;
+  job.percent = 40.0;
+  job.totalPasses = 1;
+  publishProgress(id, job, 0, 1000, 0);
+  deliver();
+  EXPECT_EQ(form_->percentLine->text(), u"40.00%");
+  // No second run on B; the click is B's Cancel.
+  EXPECT_FALSE(startErase(eraseRequestFor(b.head, {false, false, true, true, false, false}, 1, {})));
+  bool asked = false;
+  whileModal([&](Form&) { asked = true; });
+  click(*form_, form_->startButton);
+  EXPECT_FALSE(asked);
+  EXPECT_FALSE(running(0));
+  holding_ = false;
+  ASSERT_TRUE(waitUntil([] { return liveEraseRuns().empty(); }));
+  EXPECT_EQ(lastLine(folder.log("_Disk3.txt")), "Erase Cancel");
+  EXPECT_EQ(lastLine(folder.log("_Disk4.txt")), "Erase Cancel");
+  EXPECT_EQ(sim::bytesWritten(plain), 0u);
+}
+
+TEST_F(MainForm, AStartWhoseDisksChangedWhileTheCodeWasTypedIsRefusedAloud) {
+  LogFolder folder;
+  const SimStation a = addStation(sim::StationModel::sywl, {{0, 4 * MiB}, {1, 4 * MiB}}, 100);
+  deliver();
+  form_->drawPage(0);
+  click(*form_, form_->bayPictures[0]);
+  click(*form_, form_->bayPictures[1]);
+  std::vector<std::u16string> messages;
+  whileModal([&](Form& f) {
+    if (&f != FormList) return;
+    if (FormList->dialogMode == kDialogConfirm) {
+      // Meanwhile the scan drops bay 1's disk from the station.
+      mainDiskList().diskAt(0)->groupMembers.clearDisks();
+      FormList->Edit_Chack->setText(FormList->confirmationCode());
+      FormList->ImgOkClick();
+    } else {
+      messages.push_back(FormList->rowLabels[0]->text());
+      FormList->ImgOkClick();
+    }
+  });
+  click(*form_, form_->startButton);
+  form_->Timer_Message.fire();
+  EXPECT_EQ(messages, std::vector<std::u16string>{u"The disks have changed. Nothing was erased."});
+  EXPECT_TRUE(liveEraseRuns().empty());
+  EXPECT_EQ(sim::bytesWritten(a.disks[0]) + sim::bytesWritten(a.disks[1]), 0u);
 }
 
 }  // namespace
