@@ -74,8 +74,8 @@ TEST(ScanBench, TwentySixBayStations) {
     for (sim::Request r : asked) after += sim::requestCount(d, r);
   std::printf("scan pass over %d six-bay stations: first (probing %d disks) %.3f ms, then %.3f ms per pass\n",
               kStations, n, first, steady);
-  std::printf("a later pass asks %llu opens, device numbers, lengths and IDENTIFYs of its %d disks\n",
-              static_cast<unsigned long long>(after - before), n);
+  std::printf("a later pass asks %s opens, device numbers, lengths and IDENTIFYs of its %d disks\n",
+              std::to_string(after - before).c_str(), n);
   RecordProperty("first_pass_ms", std::to_string(first));
   RecordProperty("pass_ms", std::to_string(steady));
 
