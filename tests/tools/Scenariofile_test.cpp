@@ -93,6 +93,19 @@ TEST(ScenarioFile, WithoutSelectEveryDiskOfTheStationIsTicked) {
   EXPECT_TRUE(parsed("station SYWL\ndisk bay=4 length=1MiB\nselect none\n").selected.empty());
 }
 
+TEST(ScenarioFile, SwapNamesTheBayAndWhatDiffers) {
+  const Scenario s = parsed(
+      "station SYW2\ndisk bay=1 length=2MiB sector=4096\nswap bay=1\nswap bay=1 length=4MiB serial=NEW7\n");
+  ASSERT_EQ(s.faults.size(), 2u);
+  EXPECT_EQ(s.faults[0].kind, ScenarioFaultKind::swap);
+  EXPECT_EQ(s.faults[0].bay, 1);
+  EXPECT_EQ(s.faults[0].at, 0u);  // the same length
+  EXPECT_FALSE(s.faults[0].serial.empty());
+  EXPECT_NE(s.faults[0].serial, s.disks[0].serial);
+  EXPECT_EQ(s.faults[1].at, 4 * MiB);
+  EXPECT_EQ(s.faults[1].serial, "NEW7");
+}
+
 TEST(ScenarioFile, ByteSizes) {
   const struct {
     const char* text;
@@ -188,6 +201,10 @@ TEST(ScenarioFile, EveryMistakeNamesItsLine) {
       {station + "write-error bay=0\n", 3, "missing offset="},
       {station + "write-error bay=0 offset=4MiB\n", 3, "past the end"},
       {station + "unplug bay=0 after=0\n", 3, "above 0"},
+      {"plain length=1MiB\nswap\n", 2, "needs a station"},
+      {station + "swap bay=3\n", 3, "bay 3 holds no disk"},
+      {station + "swap bay=0 length=1000\n", 3, "whole number of 512-byte sectors"},
+      {station + "swap bay=0 serial=\"" + std::string(21, 'x') + "\"\n", 3, "longer than 20"},
       {"plain length=1MiB\nrefuse-mode\n", 2, "needs a station"},
       {station + "refuse-mode sometimes\n", 3, "busy"},
       {"plain length=1MiB\nscan\n", 2, "needs a station"},

@@ -177,6 +177,34 @@ TEST_F(ScenarioRunnerTest, CancelAfterSomeBytesWritesTheCancelLines) {
   EXPECT_NE(output_.find("(cancelled)"), std::string::npos) << output_;
 }
 
+TEST_F(ScenarioRunnerTest, SwapPutsAnotherDiskBehindTheListedPathAndReportsWhatItReceived) {
+  ASSERT_EQ(run("station SYWL\n"
+                "disk bay=0 length=2MiB\n"
+                "disk bay=2 length=2MiB\n"
+                "select 0\n"
+                "swap bay=2 length=4MiB serial=OTHER\n"),
+            0)
+      << output_;
+  EXPECT_NE(output_.find("swap: bay 2 holds another disk under the same path (serial OTHER)"),
+            std::string::npos)
+      << output_;
+  EXPECT_NE(output_.find("4 MiB        0 B  none"), std::string::npos) << output_;
+  EXPECT_TRUE(endsWith(logOf(1), "Erase Success\r\n")) << logOf(1);
+}
+
+// Enabled once the worker hands each job the identity of the disk it planned with.
+TEST_F(ScenarioRunnerTest, DISABLED_SwappedDiskIsNotWrittenAndItsLogSaysDiskInitError) {
+  ASSERT_EQ(run("station SYWL\n"
+                "disk bay=0 length=2MiB\n"
+                "disk bay=2 length=2MiB\n"
+                "select 2\n"
+                "swap bay=2\n"),
+            0)
+      << output_;
+  EXPECT_TRUE(endsWith(logOf(3), "===============================\r\nDisk Init Error\r\n")) << logOf(3);
+  EXPECT_NE(output_.find("2 MiB        0 B  none"), std::string::npos) << output_;
+}
+
 TEST_F(ScenarioRunnerTest, AWrongScenarioIsRefusedBeforeAnythingRuns) {
   EXPECT_EQ(run("station SYWL\n"
                 "disk bay=0 length=2MiB\n"

@@ -414,6 +414,20 @@ bool onUnplug(Reader& r, const Words& w, Failure* failure) {
   return true;
 }
 
+bool onSwap(Reader& r, const Words& w, Failure* failure) {
+  ScenarioFault fault;
+  fault.kind = ScenarioFaultKind::swap;
+  Settings settings;
+  if (!settings.read(w, 1, failure) || !baySetting(settings, false, &fault.bay, failure)) return false;
+  if (!sizeSetting(settings, "length", false, &fault.at, failure)) return false;
+  if (!textSetting(settings, "serial", kScenarioSerialChars, &fault.serial, failure)) return false;
+  if (!settings.finish("swap", failure)) return false;
+  fault.line = r.line;
+  if (fault.serial.empty()) fault.serial = "SWAP" + std::to_string(100000 + r.line);
+  r.s.faults.push_back(fault);
+  return true;
+}
+
 bool onRefuseMode(Reader& r, const Words& w, Failure* failure) {
   if (!once(&r.sawRefuse, "refuse-mode", failure)) return false;
   r.refuseLine = r.line;
@@ -454,20 +468,11 @@ struct Keyword {
 };
 
 constexpr Keyword kKeywords[] = {
-    {"station", onStation},
-    {"disk", onDisk},
-    {"plain", onPlain},
-    {"select", onSelect},
-    {"method", onMethod},
-    {"pattern", onPattern},
-    {"backing", onBacking},
-    {"fail", onFail},
-    {"write-error", onWriteError},
-    {"unplug", onUnplug},
-    {"refuse-mode", onRefuseMode},
-    {"cancel", onCancel},
-    {"speed", onSpeed},
-    {"scan", onScan},
+    {"station", onStation}, {"disk", onDisk},     {"plain", onPlain},
+    {"select", onSelect},   {"method", onMethod}, {"pattern", onPattern},
+    {"backing", onBacking}, {"fail", onFail},     {"write-error", onWriteError},
+    {"unplug", onUnplug},   {"swap", onSwap},     {"refuse-mode", onRefuseMode},
+    {"cancel", onCancel},   {"speed", onSpeed},   {"scan", onScan},
 };
 
 // --- checks of the whole file -------------------------------------------------------------------------
@@ -527,6 +532,8 @@ bool checkWhole(Reader& r, ScenarioError* error) {
   if (r.sawScan && !s.station)
     return at(r.scanLine, "scan needs a station (the scan never lists a disk outside one)");
   for (ScenarioFault& f : s.faults) {
+    // Only a station's bridge keeps its bay's path for the next disk.
+    if (f.kind == ScenarioFaultKind::swap && !s.station) return at(f.line, "swap needs a station");
     if (f.bay == kBayUnsaid) {
       if (s.station) return at(f.line, "missing bay=");
       f.bay = 0;
@@ -536,6 +543,10 @@ bool checkWhole(Reader& r, ScenarioError* error) {
     if (f.kind == ScenarioFaultKind::writeError && f.at >= d->length)
       return at(f.line, "offset " + std::to_string(f.at) + " is past the end of the disk in bay " +
                             std::to_string(f.bay) + " (" + std::to_string(d->length) + " bytes)");
+    if (f.kind == ScenarioFaultKind::swap && (f.at > kScenarioMaxLength || f.at % d->sectorSize != 0))
+      return at(f.line, "length " + std::to_string(f.at) + " is not a whole number of " +
+                            std::to_string(d->sectorSize) + "-byte sectors of at most " +
+                            byteSizeText(kScenarioMaxLength));
   }
   return true;
 }

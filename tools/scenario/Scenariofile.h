@@ -14,7 +14,7 @@ enum class ScenarioModel : uint8_t { sywl, syw2, syw4 };
 enum class ScenarioReplyForm : uint8_t { jm, plain };
 enum class ScenarioBacking : uint8_t { memory, sparse, discard };
 enum class ScenarioRequest : uint8_t { open, layout, geometry, length };
-enum class ScenarioFaultKind : uint8_t { failRequest, writeError, unplug };
+enum class ScenarioFaultKind : uint8_t { failRequest, writeError, unplug, swap };
 
 constexpr uint64_t kScenarioMemoryLimit = uint64_t(1) << 30;  // memory-backed bytes of one scenario
 constexpr uint64_t kScenarioMaxLength = uint64_t(1) << 48;    // 256 TiB
@@ -38,9 +38,10 @@ struct ScenarioFault {
   ScenarioFaultKind kind = ScenarioFaultKind::failRequest;
   int bay = 0;
   ScenarioRequest request = ScenarioRequest::open;  // failRequest
-  uint64_t at = 0;                                  // writeError: the bad byte; unplug: bytes received
-  uint32_t error = 0;                               // 0: the simulator's default error
-  int32_t times = -1;                               // failRequest: how many requests fail, -1 all
+  uint64_t at = 0;     // writeError: the bad byte; unplug: bytes received; swap: the new length (0: the same)
+  uint32_t error = 0;  // 0: the simulator's default error
+  int32_t times = -1;  // failRequest: how many requests fail, -1 all
+  std::string serial;  // swap: the serial of the disk put in
 };
 
 struct Scenario {

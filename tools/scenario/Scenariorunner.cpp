@@ -87,7 +87,8 @@ fs::path imagePath(const fs::path& out, const ScenarioDisk& d) {
 // The machine of the scenario: its station and disks, in scenario order.
 struct Machine {
   sim::StationId station = sim::kNone;
-  std::vector<sim::DiskId> disks;
+  std::vector<sim::DiskId> disks;  // the disk in each scenario disk's bay now
+  std::vector<bool> swapped;       // swapped in after the listing: it keeps no bytes, it has no image
 };
 
 sim::DiskSpec diskSpec(const Scenario& s, const ScenarioDisk& d, size_t n, const fs::path& out) {
@@ -148,6 +149,34 @@ bool scanMachine(const Scenario& s, const Machine& m) {
   return true;
 }
 
+// Once the disks are listed: the disk in the bay is swapped for another under the same path, so the
+// run finds another disk behind the path it planned with.
+bool swapDisks(const Scenario& s, Machine* m) {
+  m->swapped.assign(s.disks.size(), false);
+  for (const ScenarioFault& f : s.faults) {
+    if (f.kind != ScenarioFaultKind::swap) continue;
+    for (size_t i = 0; i < s.disks.size(); ++i) {
+      if (s.disks[i].bay != f.bay) continue;
+      sim::DiskSpec spec = sim::diskSpec(m->disks[i]);
+      spec.volumes.clear();
+      spec.backing = sim::Backing::discarding;
+      spec.filePath.clear();
+      if (f.at != 0) spec.length = f.at;
+      sim::setIdentifySerial(spec.identify, f.serial);
+      const sim::DiskId disk = sim::swapDisk(m->disks[i], spec);
+      if (disk == sim::kNone) {
+        std::fprintf(stderr, "line %d: the disk in bay %d cannot be swapped\n", f.line, f.bay);
+        return false;
+      }
+      m->disks[i] = disk;
+      m->swapped[i] = true;
+      std::printf("swap: bay %d holds another disk under the same path (serial %s)\n", f.bay,
+                  f.serial.c_str());
+    }
+  }
+  return true;
+}
+
 void armFaults(const Scenario& s, const Machine& m) {
   auto diskOfBay = [&](int bay) {
     for (size_t i = 0; i < s.disks.size(); ++i)
@@ -170,6 +199,8 @@ void armFaults(const Scenario& s, const Machine& m) {
       case ScenarioFaultKind::unplug:
         sim::unplugAfterBytes(disk, f.at);
         break;
+      case ScenarioFaultKind::swap:
+        break;  // done by swapDisks
     }
   }
   if (s.refuseMode) {
@@ -336,15 +367,15 @@ void collect(const Scenario& s, const Machine& m, const fs::path& out,
     RunnerDiskReport dr;
     dr.bay = d.bay;
     dr.model = d.model;
-    dr.length = d.length;
+    dr.length = sim::diskSpec(disk).length;
     dr.bytesWritten = sim::bytesWritten(disk);
     for (const sim::ByteRange& range : sim::coverage(disk)) dr.bytesCovered += range.end - range.start;
     const auto ranges = sim::coverage(disk);
-    dr.complete = ranges.size() == 1 && ranges[0] == sim::ByteRange{0, d.length};
+    dr.complete = ranges.size() == 1 && ranges[0] == sim::ByteRange{0, dr.length};
     dr.selected = !s.station || std::find(s.selected.begin(), s.selected.end(), d.bay) != s.selected.end();
     dr.plugged = sim::isPlugged(disk);
     dr.directIo = sim::usesDirectIo(disk);
-    if (d.backing != ScenarioBacking::discard) {
+    if (d.backing != ScenarioBacking::discard && !m.swapped[i]) {
       const fs::path image = imagePath(out, d);
       if (d.backing == ScenarioBacking::sparse || saveImage(disk, image)) dr.image = image.string();
     }
@@ -398,7 +429,7 @@ int runScenario(const Scenario& scenario, const RunnerOptions& options, RunnerRe
   }
   resetEraseState();
   Machine machine;
-  if (!buildMachine(scenario, out, &machine)) {
+  if (!buildMachine(scenario, out, &machine) || !swapDisks(scenario, &machine)) {
     sim::reset();
     return 1;
   }

@@ -48,11 +48,13 @@ class ScanThreadTest : public ::testing::Test {
     testsupport::resetMachine();
   }
 
-  sim::DiskId addBayDisk(sim::StationId station, int bay, uint64_t length = MiB) {
+  sim::DiskId addBayDisk(sim::StationId station, int bay, uint64_t length = MiB,
+                         const std::string& serial = "") {
     sim::DiskSpec spec;
     spec.path = "\\\\?\\usbstor#disk#" + std::to_string(next_);
     spec.deviceNumber = uint32_t(next_++);
     spec.length = length;
+    if (!serial.empty()) sim::setIdentifySerial(spec.identify, serial);
     const sim::DiskId id = sim::addDisk(spec);
     EXPECT_TRUE(sim::insertDisk(station, bay, id));
     return id;
@@ -200,6 +202,45 @@ TEST_F(ScanThreadTest, StationPulledOutDuringAnEraseWhileTheScanRunsAndTheWindow
     if (text.find("WriteFile Error:1167") != std::string::npos) ++writeErrors;
   }
   EXPECT_GT(writeErrors, 0);
+}
+
+TEST_F(ScanThreadTest, DisksSwappedInTheirBaysWhileTheScanRunsAndTheWindowReads) {
+  const sim::StationId station = sim::addStation({sim::StationModel::sywl, sim::BayReplyForm::jm, 9});
+  for (int bay : {0, 1, 2}) addBayDisk(station, bay, MiB, "SN " + std::to_string(bay));
+  startDiskScan();
+  ASSERT_TRUE(waitForDiskScanPasses(1, 20000));
+  ASSERT_EQ(groupOrder(mainDiskList().diskAt(0)).size(), 3u);
+
+  std::atomic<bool> done{false};
+  std::atomic<uint64_t> walks{0};
+  std::thread reader(readList, std::cref(done), std::ref(walks));
+  // The head's bay and a member's bay in turn, one swap per pass: same length, same number, only
+  // the serial differs.
+  std::string serials[3] = {"SN 0", "SN 1", "SN 2"};
+  for (int k = 0; k < 6; ++k) {
+    const int bay = k % 2;
+    sim::DiskSpec spec = sim::diskSpec(sim::diskInBay(station, bay));
+    serials[bay] = "SWAP " + std::to_string(k);
+    sim::setIdentifySerial(spec.identify, serials[bay]);
+    ASSERT_NE(sim::swapDisk(sim::diskInBay(station, bay), spec), sim::kNone);
+    const uint64_t passes = diskScanPasses();
+    simClockAdvance(kScanInterval);
+    ASSERT_TRUE(waitForDiskScanPasses(passes + 1, 20000));
+  }
+  done = true;
+  reader.join();
+  stopDiskScan();
+
+  ASSERT_EQ(mainDiskList().topLevelCount(), 1);
+  const std::vector<DiskRecord> group = groupOrder(mainDiskList().diskAt(0));
+  ASSERT_EQ(group.size(), 3u);
+  for (const DiskRecord& d : group) {
+    ASSERT_GE(d->bayIndex, 0);
+    ASSERT_LT(d->bayIndex, 3);
+    EXPECT_EQ(d->serialNumber.rfind(serials[d->bayIndex], 0), 0u) << d->bayIndex << ": " << d->serialNumber;
+  }
+  for (int bay = 0; bay < 3; ++bay) EXPECT_EQ(mainDiskList().diskAt(0)->bayOccupied[size_t(bay)], 1) << bay;
+  EXPECT_GT(walks.load(), 0u);
 }
 
 }  // namespace
