@@ -30,6 +30,9 @@ DevHandle openExclusive(const std::string& path) {
 bool clErase::open(const std::string& path, int64_t start, int64_t end) {
   seedRandom(calendarSeconds());
   ready = 0;
+  // Windows refuses writes into a mounted volume: the disk's volumes are locked and dismounted first,
+  // and a disk whose volumes will not let go is not written.
+  if (!lockVolumesOfDevice(path, volumeLocks)) return false;
   handle = openExclusive(path);
   if (!isValidDevHandle(handle)) return false;
   bytesPerSector = querySectorSize(handle);
@@ -118,6 +121,7 @@ void clErase::close() {
   buffer.reset();
   if (isValidDevHandle(handle)) devClose(handle);
   handle = invalidDevHandle();
+  volumeLocks.release();
 }
 
 void clErase::log(const std::string& text) {
