@@ -127,6 +127,24 @@ bool queryVolumeSpace(const std::u16string& root, uint64_t* totalBytes, uint64_t
 // False, with the outputs untouched, when they cannot be read.
 bool queryVolumeNames(const std::u16string& root, std::u16string* label, std::u16string* fileSystem);
 
+// --- locking the volumes of a disk ---------------------------------------------------------------
+
+// FSCTL_LOCK_VOLUME through a volume handle: no one else can use the volume until the handle is
+// closed. Returns 0 or the error code (5 while files are open on the volume).
+uint32_t lockVolume(DevHandle h);
+
+// FSCTL_DISMOUNT_VOLUME through a volume handle: the file system lets go of the volume (and of any
+// files open on it). Returns 0 or the error code.
+uint32_t dismountVolume(DevHandle h);
+
+// The volumes with an extent on the disk of that device number, drive letter or not, as paths that
+// open them ("\\?\Volume{GUID}", without the trailing backslash), in the system's order. Volumes
+// that cannot be asked are left out.
+std::vector<std::string> diskVolumePaths(uint32_t deviceNumber);
+
+// The name of the volume at a drive letter, in the form diskVolumePaths gives; empty when none.
+std::string volumePathOfLetter(char letter);
+
 // --- time -------------------------------------------------------------------------------------------
 
 uint32_t devTickCount();  // milliseconds, wraps like GetTickCount

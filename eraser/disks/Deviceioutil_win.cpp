@@ -260,6 +260,16 @@ uint32_t deleteDriveLayout(DevHandle h) {
   return control(h, IOCTL_DISK_DELETE_DRIVE_LAYOUT, nullptr, 0, nullptr, 0);
 }
 
+uint32_t lockVolume(DevHandle h) {
+  if (!isValidDevHandle(h)) return kErrorFileNotFound;
+  return control(h, FSCTL_LOCK_VOLUME, nullptr, 0, nullptr, 0);
+}
+
+uint32_t dismountVolume(DevHandle h) {
+  if (!isValidDevHandle(h)) return kErrorFileNotFound;
+  return control(h, FSCTL_DISMOUNT_VOLUME, nullptr, 0, nullptr, 0);
+}
+
 bool queryScsiAddress(DevHandle h, uint8_t address[8]) {
   static_assert(sizeof(SCSI_ADDRESS) == 8 && offsetof(SCSI_ADDRESS, TargetId) == 6);
   if (!isValidDevHandle(h) || address == nullptr) return false;

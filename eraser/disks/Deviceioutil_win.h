@@ -31,6 +31,12 @@ struct DevSystemCalls {
   // Reading back and flushing (kept after the older entries, which tests fill in order).
   decltype(&::ReadFile) readFile = ::ReadFile;
   decltype(&::FlushFileBuffers) flushFileBuffers = ::FlushFileBuffers;
+  // The volume enumeration and the names of drive letters.
+  decltype(&::FindFirstVolumeW) findFirstVolumeW = ::FindFirstVolumeW;
+  decltype(&::FindNextVolumeW) findNextVolumeW = ::FindNextVolumeW;
+  decltype(&::FindVolumeClose) findVolumeClose = ::FindVolumeClose;
+  decltype(&::GetVolumeNameForVolumeMountPointW) getVolumeNameForVolumeMountPointW =
+      ::GetVolumeNameForVolumeMountPointW;
 
   static uint32_t defaultCmGetParent(uint32_t devInst);  // CM_Get_Parent, bound at run time
 };

@@ -1,4 +1,5 @@
 // Device layer, Windows side: the enumeration of disk interfaces, drive letters, volumes and waits.
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -9,6 +10,10 @@
 #include "Deviceioutil.h"
 #include "Deviceioutil_win.h"
 #include "Winfuncutil.h"
+
+// clang-format off
+#include <winioctl.h>
+// clang-format on
 
 namespace {
 
@@ -74,6 +79,54 @@ bool readMember(HDEVINFO set, DWORD index, DiskInterface* member, uint32_t* erro
   }
   *error = readDevicePath(set, &iface, &member->devicePath);
   return *error == ERROR_SUCCESS;
+}
+
+// Volume names are "\\?\Volume{GUID}\": 49 characters and the terminator.
+constexpr DWORD kVolumeNameUnits = 64;
+// A volume spread over more disks than this is not one we could lock anyway.
+constexpr DWORD kMaxVolumeExtents = 128;
+
+// The name without its trailing backslash, which CreateFile would take for the root folder. Empty for
+// a name that is not plain ASCII (the device layer opens paths as narrow strings).
+std::string openablePath(const wchar_t* name) {
+  std::string path;
+  for (size_t i = 0; i < kVolumeNameUnits && name[i] != 0; ++i) {
+    if (name[i] > 0x7E || name[i] < 0x20) return {};
+    path.push_back(char(name[i]));
+  }
+  if (!path.empty() && path.back() == '\\') path.pop_back();
+  return path;
+}
+
+// Whether the volume has an extent on the disk of that number. The volume is opened without access
+// rights: enough to ask, and it neither mounts nor spins up anything.
+bool volumeOnDisk(const std::string& path, uint32_t deviceNumber) {
+  const DevSystemCalls& sys = devSystemCalls();
+  HANDLE h = sys.createFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                             nullptr);
+  if (h == INVALID_HANDLE_VALUE || h == nullptr) return false;
+  // One extent fits the fixed structure; a volume spread over several disks says how many it has.
+  std::vector<uint8_t> buffer(sizeof(VOLUME_DISK_EXTENTS), 0);
+  DWORD returned = 0;
+  BOOL ok = sys.deviceIoControl(h, IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS, nullptr, 0, buffer.data(),
+                                DWORD(buffer.size()), &returned, nullptr);
+  if (!ok && GetLastError() == ERROR_MORE_DATA) {
+    const DWORD count = reinterpret_cast<VOLUME_DISK_EXTENTS*>(buffer.data())->NumberOfDiskExtents;
+    if (count > 1 && count <= kMaxVolumeExtents) {
+      buffer.assign(offsetof(VOLUME_DISK_EXTENTS, Extents) + count * sizeof(DISK_EXTENT), 0);
+      ok = sys.deviceIoControl(h, IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS, nullptr, 0, buffer.data(),
+                               DWORD(buffer.size()), &returned, nullptr);
+    }
+  }
+  sys.closeHandle(h);
+  if (!ok) return false;
+  const auto* extents = reinterpret_cast<const VOLUME_DISK_EXTENTS*>(buffer.data());
+  const size_t room = (buffer.size() - offsetof(VOLUME_DISK_EXTENTS, Extents)) / sizeof(DISK_EXTENT);
+  const size_t n = std::min<size_t>(extents->NumberOfDiskExtents, room);
+  for (size_t i = 0; i < n; ++i) {
+    if (extents->Extents[i].DiskNumber == deviceNumber) return true;
+  }
+  return false;
 }
 
 struct Waits {
@@ -148,6 +201,29 @@ bool queryVolumeNames(const std::u16string& root, std::u16string* label, std::u1
   *label = text(name);
   *fileSystem = text(system);
   return true;
+}
+
+std::vector<std::string> diskVolumePaths(uint32_t deviceNumber) {
+  const DevSystemCalls& sys = devSystemCalls();
+  std::vector<std::string> paths;
+  wchar_t name[kVolumeNameUnits] = {};
+  HANDLE find = sys.findFirstVolumeW(name, kVolumeNameUnits);
+  if (find == INVALID_HANDLE_VALUE) return paths;
+  do {
+    name[kVolumeNameUnits - 1] = 0;
+    const std::string path = openablePath(name);
+    if (!path.empty() && volumeOnDisk(path, deviceNumber)) paths.push_back(path);
+  } while (sys.findNextVolumeW(find, name, kVolumeNameUnits));
+  sys.findVolumeClose(find);
+  return paths;
+}
+
+std::string volumePathOfLetter(char letter) {
+  const wchar_t root[] = {wchar_t(letter), L':', L'\\', 0};
+  wchar_t name[kVolumeNameUnits] = {};
+  if (!devSystemCalls().getVolumeNameForVolumeMountPointW(root, name, kVolumeNameUnits)) return {};
+  name[kVolumeNameUnits - 1] = 0;
+  return openablePath(name);
 }
 
 bool devWaitSince(DevStopSignal& signal, uint32_t since, uint32_t milliseconds) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "Deviceioutil.h"
+#include "Eraseutil_volumes.h"
 
 // --- erase methods ----------------------------------------------------------------------------------
 
@@ -144,6 +145,7 @@ class clErase {
   uint8_t currentRandom = 0;
   int32_t currentPatternLength = 0;
   std::string currentPassText;
+  VolumeLocks volumeLocks;  // the disk's volumes, locked by open and released by close
 
  private:
   void log(const std::string& text);

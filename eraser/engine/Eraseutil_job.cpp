@@ -85,6 +85,9 @@ DiskIdentity identityOf(const DiskInfo& disk) {
 bool clErase::open(const std::string& path, int64_t start, int64_t end, const DiskIdentity* expected) {
   seedRandom(calendarSeconds());
   ready = 0;
+  // Windows refuses writes into a mounted volume: the disk's volumes are locked and dismounted first,
+  // and a disk whose volumes will not let go is not written.
+  if (!lockVolumesOfDevice(path, volumeLocks)) return false;
   handle = openDiskExclusive(path, nullptr);
   if (!isValidDevHandle(handle)) return false;
   bytesPerSector = querySectorSize(handle);
@@ -180,6 +183,7 @@ void clErase::close() {
   buffer.reset();
   if (isValidDevHandle(handle)) devClose(handle);
   handle = invalidDevHandle();
+  volumeLocks.release();
 }
 
 void clErase::log(const std::string& text) {

@@ -15,6 +15,7 @@
 #include "Eraseutil_log.h"
 #include "Eraseutil_plan.h"
 #include "Eraseutil_progress.h"
+#include "Eraseutil_volumes.h"
 #include "Platformservices.h"
 #include "Sunnywilldeviceutil.h"
 
@@ -105,7 +106,8 @@ class RunExecution {
   bool dropped(size_t i) const { return run_.bayDropped(disk(i).bayIndex); }
 
   // Before the first write: the station independent (a station left mirroring would copy our writes
-  // onto disks nobody ticked), each disk opened, identified and its layout deleted.
+  // onto disks nobody ticked), each disk's volumes locked and dismounted, each disk opened, identified
+  // and its layout deleted.
   void prepare() {
     const bool leftMirroring = dock_ && stationMayBeMirroring(request_.head->parentInstance);
     if (dock_ && !resetToIndependent() && leftMirroring) {
@@ -119,6 +121,13 @@ class RunExecution {
       disks_[i].sectorSize = d.sectorSize > 0 ? d.sectorSize : 512;
       if (skip_[i]) continue;
       debugOutputf("Disk %d, TotalByte:%" PRId64, d.bayIndex, d.diskLength);
+      // Windows refuses writes into a mounted volume, and a file system left mounted may write its
+      // cached metadata back over the erased disk: every volume is locked and dismounted until the
+      // run ends, mirror targets included.
+      if (!lockDiskVolumes(d, locks_)) {
+        fail(i, "Disk Init Error");
+        continue;
+      }
       clErase probe;  // deletes the drive layout; writes nothing
       const DiskIdentity identity = identityOf(d);
       probe.open(d.devicePath, 0, 0, &identity);
@@ -370,6 +379,7 @@ class RunExecution {
 
   EraseRun& run_;
   const EraseRequest& request_;
+  VolumeLocks locks_;  // released when the run has ended
   EraseRunLogs logs_;
   bool dock_ = false;
   bool independent_ = true;  // the station is known not to mirror

@@ -31,10 +31,10 @@ Station* stationAt(State& s, StationId id) {
 
 bool isLive(const Disk& d, const Handle& h) {
   if (!d.plugged || d.generation != h.generation) return false;
-  if (h.volume == 0) return true;
-  // A volume handle dies with its volume (a deleted layout takes the volumes away).
+  if (h.volume.empty()) return true;
+  // A volume handle dies with its volume (a deleted layout takes dismounted volumes away).
   return std::any_of(d.spec.volumes.begin(), d.spec.volumes.end(),
-                     [&h](const VolumeSpec& v) { return v.letter == h.volume; });
+                     [&h](const VolumeSpec& v) { return samePath(v.path, h.volume); });
 }
 
 bool takeFault(ArmedFault& f, Fault* fault) {
@@ -96,6 +96,7 @@ namespace {
 char lower(char c) { return char(std::tolower(static_cast<unsigned char>(c))); }
 
 bool letterTaken(const State& s, char letter) {
+  if (letter == 0) return false;  // any number of volumes go without a letter
   for (const Disk& d : s.disks) {
     for (const VolumeSpec& v : d.spec.volumes) {
       if (v.letter == letter) return true;
@@ -104,7 +105,7 @@ bool letterTaken(const State& s, char letter) {
   return false;
 }
 
-bool goodLetter(char c) { return c >= 'a' && c <= 'z'; }
+bool goodLetter(char c) { return c == 0 || (c >= 'a' && c <= 'z'); }
 
 std::shared_ptr<Media> makeMedia(const DiskSpec& spec) {
   auto media = std::make_shared<Media>();
@@ -230,6 +231,7 @@ void reset() {
     s.enumerationFault = {};
     s.enumerations = 0;
     s.foreignDrives = 0;
+    s.volumesMade = 0;
   }
   simClockSetMode(SimClockMode::manual);
   simClockSet(1000);
@@ -239,9 +241,11 @@ DiskId addDisk(const DiskSpec& spec) {
   State& s = state();
   std::lock_guard lock(s.lock);
   if (!usableSpec(s, spec, kNone)) return kNone;
+  DiskSpec placed = spec;
+  if (!placeVolumes(s, placed, 0)) return kNone;
   auto media = makeMedia(spec);
   if (!media) return kNone;
-  return pushDisk(s, spec, std::move(media));
+  return pushDisk(s, placed, std::move(media));
 }
 
 StationId addStation(const StationSpec& spec) {
@@ -276,6 +280,7 @@ DiskId swapDisk(DiskId old, const DiskSpec& spec) {
   DiskSpec taken = spec;
   taken.path = d->spec.path;
   if (!usableSpec(s, taken, old)) return kNone;
+  if (!placeVolumes(s, taken, 0)) return kNone;
   auto media = makeMedia(taken);
   if (!media) return kNone;
   const StationId station = d->station;
@@ -317,7 +322,9 @@ bool addVolume(DiskId disk, const VolumeSpec& volume) {
   Disk* d = diskAt(s, disk);
   if (d == nullptr || !goodLetter(volume.letter) || letterTaken(s, volume.letter)) return false;
   d->spec.volumes.push_back(volume);
-  return true;
+  if (placeVolumes(s, d->spec, d->spec.volumes.size() - 1)) return true;
+  d->spec.volumes.pop_back();
+  return false;
 }
 
 bool updateVolume(const VolumeSpec& volume) {
@@ -325,8 +332,14 @@ bool updateVolume(const VolumeSpec& volume) {
   std::lock_guard lock(s.lock);
   for (Disk& d : s.disks) {
     for (VolumeSpec& v : d.spec.volumes) {
-      if (v.letter == volume.letter) {
+      if (v.letter == volume.letter && volume.letter != 0) {
+        // The name and the extent stay: they belong to the partition, not to what is reported.
+        const VolumeSpec was = v;
         v = volume;
+        v.path = was.path;
+        v.offset = was.offset;
+        v.length = was.length;
+        v.dismounted = was.dismounted;
         return true;
       }
     }
@@ -339,8 +352,8 @@ bool removeVolume(char letter) {
   std::lock_guard lock(s.lock);
   for (Disk& d : s.disks) {
     auto& vs = d.spec.volumes;
-    auto it =
-        std::find_if(vs.begin(), vs.end(), [letter](const VolumeSpec& v) { return v.letter == letter; });
+    auto it = std::find_if(vs.begin(), vs.end(),
+                           [letter](const VolumeSpec& v) { return letter != 0 && v.letter == letter; });
     if (it != vs.end()) {
       vs.erase(it);
       return true;
@@ -457,7 +470,7 @@ DiskId findVolume(char letter, VolumeSpec* volume) {
   std::lock_guard lock(s.lock);
   for (size_t i = 0; i < s.disks.size(); ++i) {
     for (const VolumeSpec& v : s.disks[i].spec.volumes) {
-      if (v.letter != lower(letter)) continue;
+      if (letter == 0 || v.letter != lower(letter)) continue;
       if (volume != nullptr) *volume = v;
       return DiskId(i);
     }

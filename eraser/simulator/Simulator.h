@@ -23,7 +23,16 @@
 //   multiples of the sector size (87 otherwise); a write of 0 bytes succeeds and changes nothing;
 // - a volume handle answers as its disk does (device number, geometry, pass-through), except that
 //   its length is the volume's size; writes through it fail with 5, deleting the layout with 1;
-// - deleting the drive layout removes the disk's volumes, as it does on a real machine;
+// - volumes are mounted until a dismount request through a volume handle; a lock (through a volume
+//   handle) is refused with 5 while files or other handles are open on the volume, and held until its
+//   handle is closed; a locked volume cannot be opened again (5) and its free space and names cannot be
+//   read; opening or querying a dismounted volume that is not locked mounts it again;
+// - a write through a disk handle that reaches into a mounted volume that is not locked fails with 5,
+//   as on Windows since Vista (a station's mirrored copies are made by the station and not refused);
+//   the exclusive open of a disk is refused while a handle of one of its mounted, unlocked volumes is
+//   open, as on a volume that a file system holds;
+// - deleting the drive layout removes the disk's dismounted volumes; a mounted volume stays, as the
+//   file system keeps it, and goes on refusing writes;
 // - reads follow the rules of writes (range, alignment on unbuffered handles) and give what the disk
 //   holds, zeros where nothing was written;
 // - an unplugged disk answers every request of its existing handles with 1167 (or the request's
@@ -50,13 +59,22 @@ enum class Backing : uint8_t {
 };
 
 struct VolumeSpec {
-  char letter = 0;  // 'a' to 'z', lower case
+  char letter = 0;  // 'a' to 'z', lower case; 0 for a volume without a drive letter
   std::u16string label;
   std::u16string fileSystem;
   uint64_t totalBytes = 0;
   uint64_t freeBytes = 0;
   bool labelUnreadable = false;  // the volume information cannot be read
   bool sizesUnreadable = false;  // the free-space query fails
+  // "\\?\Volume{...}", the name the volume enumeration gives; empty: one is made when it is added.
+  std::string path{};
+  // Its extent on the disk. A length of 0 becomes totalBytes, the volume laid after the one before
+  // it (the first at 1 MiB); both are cut at the disk's end.
+  uint64_t offset = 0;
+  uint64_t length = 0;
+  bool openFiles = false;   // files are open on it: a lock is refused, a dismount forces them shut
+  bool refuseBoth = false;  // lock and dismount are both refused with 5
+  bool dismounted = false;  // as it is now: dismounted and not mounted again since
 };
 
 using IdentifyWords = std::array<uint16_t, 256>;
@@ -136,9 +154,22 @@ bool removeFromBay(DiskId disk);
 DiskId swapDisk(DiskId old, const DiskSpec& spec);
 void setParentInstance(DiskId disk, uint32_t parent);
 
-bool addVolume(DiskId disk, const VolumeSpec& volume);  // false for a taken or bad letter
+bool addVolume(DiskId disk, const VolumeSpec& volume);  // false for a taken or bad letter or path
 bool updateVolume(const VolumeSpec& volume);            // replaces the volume with that letter
 bool removeVolume(char letter);
+
+// Every volume of the disk has files open on it, or not (a dismount clears it).
+void setOpenFiles(DiskId disk, bool open);
+// Every volume of the disk refuses both the lock and the dismount, or not.
+void refuseLockAndDismount(DiskId disk, bool refuse);
+
+struct VolumeState {
+  bool exists = false;  // on a plugged disk
+  bool mounted = false;
+  bool locked = false;
+};
+// The volume at a path ("\\.\e:" or its "\\?\Volume{...}" name).
+VolumeState volumeState(std::string_view path);
 
 // --- faults -----------------------------------------------------------------------------------------
 

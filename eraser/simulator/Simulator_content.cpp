@@ -134,6 +134,7 @@ uint64_t ContentMap::keptBytes() const {
 }
 
 uint32_t writeMedia(Media& m, uint64_t offset, const void* data, uint32_t size) {
+  if (size == 0) return 0;
   std::lock_guard lock(m.lock);
   switch (m.backing) {
     case Backing::memory:
@@ -149,6 +150,7 @@ uint32_t writeMedia(Media& m, uint64_t offset, const void* data, uint32_t size) 
 }
 
 uint32_t readMedia(Media& m, uint64_t offset, void* data, uint32_t size) {
+  if (size == 0) return 0;
   std::lock_guard lock(m.lock);
   switch (m.backing) {
     case Backing::memory:

@@ -10,22 +10,6 @@ using namespace sim::detail;
 
 namespace {
 
-// "\\.\x:" names the volume at drive letter x; 0 for any other path.
-char volumeLetter(const char* path) {
-  if (std::strlen(path) != 6 || std::strncmp(path, "\\\\.\\", 4) != 0 || path[5] != ':') return 0;
-  const char c = char(std::tolower(static_cast<unsigned char>(path[4])));
-  return c >= 'a' && c <= 'z' ? c : 0;
-}
-
-DiskId diskWithVolume(const State& s, char letter) {
-  for (size_t i = 0; i < s.disks.size(); ++i) {
-    for (const VolumeSpec& v : s.disks[i].spec.volumes) {
-      if (v.letter == letter) return DiskId(i);
-    }
-  }
-  return kNone;
-}
-
 DiskId diskWithPath(const State& s, std::string_view path) {
   for (size_t i = 0; i < s.disks.size(); ++i) {
     if (!s.disks[i].superseded && samePath(s.disks[i].spec.path, path)) return DiskId(i);
@@ -34,15 +18,24 @@ DiskId diskWithPath(const State& s, std::string_view path) {
 }
 
 // Sharing as Windows has it for a disk and its volumes: an exclusive handle of the disk shuts out
-// every other open, and the disk cannot be opened exclusively while any handle of it or of one of
-// its volumes is open. An exclusive volume handle shuts out other opens of that volume.
-uint32_t sharingError(const State& s, DiskId disk, char volume, bool exclusive) {
+// every other open, and the disk cannot be opened exclusively while a handle of it or of one of its
+// mounted volumes is open (a locked or dismounted volume no longer stands in the way: that is what
+// locking is for). An exclusive volume handle shuts out other opens of that volume, and a locked
+// volume cannot be opened at all.
+uint32_t sharingError(const State& s, DiskId disk, const std::string& volume, bool exclusive) {
   const Disk& d = s.disks[disk];
   for (const auto& [value, h] : s.handles) {
     if (h.disk != disk || !isLive(d, h)) continue;
-    if (h.volume == 0 && h.exclusive) return kErrorSharingViolation;
-    if (volume == 0 && exclusive) return kErrorSharingViolation;
-    if (volume != 0 && h.volume == volume && (exclusive || h.exclusive)) return kErrorSharingViolation;
+    if (h.volume.empty() && h.exclusive) return kErrorSharingViolation;
+    if (volume.empty() && exclusive) {
+      if (h.volume.empty()) return kErrorSharingViolation;
+      const VolumeSpec* v = volumeOf(const_cast<Disk&>(d), h.volume);
+      if (v != nullptr && !v->dismounted && !volumeLocked(s, disk, h.volume)) return kErrorSharingViolation;
+    }
+    if (!volume.empty() && samePath(h.volume, volume)) {
+      if (h.holdsLock) return kErrorAccessDenied;
+      if (exclusive || h.exclusive) return kErrorSharingViolation;
+    }
   }
   return 0;
 }
@@ -52,20 +45,24 @@ uint32_t openHandle(const char* path, DevOpenMode mode, DevHandle* out) {
   const bool exclusive = mode == DevOpenMode::exclusiveUnbuffered;
   State& s = state();
   std::lock_guard lock(s.lock);
-  const char letter = volumeLetter(path);
-  const DiskId id = letter != 0 ? diskWithVolume(s, letter) : diskWithPath(s, path);
+  DiskId id = kNone;
+  std::string volume;
+  bool isVolume = false;
+  findVolumePath(s, path, &id, &volume, &isVolume);
+  if (!isVolume) id = diskWithPath(s, path);
   Disk* d = diskAt(s, id);
   if (d == nullptr || !d->plugged) return kErrorFileNotFound;
-  if (letter == 0) {
+  if (!isVolume) {
     ++d->requests[size_t(Request::open)];
     Fault f;
     if (takeFault(d->faults[size_t(Request::open)], &f)) return f.error;
   }
-  if (uint32_t e = sharingError(s, id, letter, exclusive)) return e;
+  if (uint32_t e = sharingError(s, id, volume, exclusive)) return e;
+  if (isVolume) mountOnAccess(s, id, *volumeOf(*d, volume));
   // Values step by 4 from 0x1000: never null, never invalidDevHandle(), never reused.
   const uintptr_t value = s.nextHandle;
   s.nextHandle += 4;
-  s.handles[value] = Handle{id, letter, exclusive, d->generation};
+  s.handles[value] = Handle{id, volume, exclusive, d->generation, false};
   *out = reinterpret_cast<DevHandle>(value);
   return 0;
 }
@@ -126,9 +123,10 @@ uint32_t checkWrite(State& s, DevHandle h, uint64_t offset, const void* data, ui
   Handle* handle = nullptr;
   Disk* d = nullptr;
   if (uint32_t e = resolve(s, h, &handle, &d)) return e;
-  if (handle->volume != 0) return kErrorAccessDenied;
+  if (!handle->volume.empty()) return kErrorAccessDenied;
   if (size == 0) return 0;  // nothing to write: targets stay empty
   if (uint32_t e = checkTransfer(*handle, *d, offset, data, size)) return e;
+  if (writeRefused(s, handle->disk, offset, offset + size)) return kErrorAccessDenied;
   *targets = targetsOf(s, handle->disk, offset, size);
   for (const Target& t : *targets) {
     uint32_t error = 0;
@@ -217,8 +215,11 @@ uint32_t devRead(DevHandle h, uint64_t offset, void* data, uint32_t size) {
     if (uint32_t e = resolve(s, h, &handle, &d)) return e;
     uint32_t error = 0;
     if (failsNow(*d, Request::read, &error)) return error;
-    if (handle->volume != 0) return kErrorAccessDenied;
     if (size == 0) return 0;
+    // A volume handle reads its own extent.
+    const VolumeSpec* v = handle->volume.empty() ? nullptr : volumeOf(*d, handle->volume);
+    if (v != nullptr && (offset > v->length || size > v->length - offset)) return kErrorInvalidParameter;
+    if (v != nullptr) offset += v->offset;
     if (uint32_t e = checkTransfer(*handle, *d, offset, data, size)) return e;
     media = d->media;
   }
@@ -258,9 +259,7 @@ uint32_t queryDiskLength(DevHandle h, int64_t* length) {
     if (length == nullptr) return error = kErrorInvalidParameter, 0;
     uint64_t n = d.spec.length;
     // A volume handle measures its volume.
-    for (const VolumeSpec& v : d.spec.volumes) {
-      if (handle.volume != 0 && v.letter == handle.volume) n = v.totalBytes;
-    }
+    if (const VolumeSpec* v = handle.volume.empty() ? nullptr : volumeOf(d, handle.volume)) n = v->totalBytes;
     *length = int64_t(n);
     return 0;
   });
@@ -270,10 +269,13 @@ uint32_t queryDiskLength(DevHandle h, int64_t* length) {
 uint32_t deleteDriveLayout(DevHandle h) {
   uint32_t error = 0;
   onDisk(h, 0, &error, [&](Handle& handle, Disk& d) {
-    if (handle.volume != 0) return error = kErrorInvalidFunction, 0;
+    if (!handle.volume.empty()) return error = kErrorInvalidFunction, 0;
     if (failsNow(d, Request::deleteLayout, &error)) return 0;
     ++d.layoutDeletions;
-    d.spec.volumes.clear();
+    // A volume its file system still holds stays (and goes on guarding its sectors).
+    auto& vs = d.spec.volumes;
+    vs.erase(std::remove_if(vs.begin(), vs.end(), [](const VolumeSpec& v) { return v.dismounted; }),
+             vs.end());
     return 0;
   });
   return error;

@@ -17,12 +17,18 @@ char rootLetter(const std::u16string& root) {
   return c >= u'a' && c <= u'z' ? char(c) : 0;
 }
 
-// The volume at the letter on a plugged disk, or null.
-const VolumeSpec* volumeAt(const State& s, char letter) {
-  for (const Disk& d : s.disks) {
+// The volume at the letter on a plugged disk, as a query through its root finds it: null when there is
+// none or when it is locked; a dismounted one is mounted again by the query.
+const VolumeSpec* volumeAt(State& s, char letter) {
+  if (letter == 0) return nullptr;
+  for (size_t i = 0; i < s.disks.size(); ++i) {
+    Disk& d = s.disks[i];
     if (!d.plugged) continue;
-    for (const VolumeSpec& v : d.spec.volumes) {
-      if (v.letter == letter) return &v;
+    for (VolumeSpec& v : d.spec.volumes) {
+      if (v.letter != letter) continue;
+      if (volumeLocked(s, DiskId(i), v.path)) return nullptr;
+      mountOnAccess(s, DiskId(i), v);
+      return &v;
     }
   }
   return nullptr;
@@ -106,7 +112,9 @@ uint32_t logicalDriveMask() {
   uint32_t mask = s.foreignDrives;
   for (const Disk& d : s.disks) {
     if (!d.plugged) continue;
-    for (const VolumeSpec& v : d.spec.volumes) mask |= 1u << (v.letter - 'a');
+    for (const VolumeSpec& v : d.spec.volumes) {
+      if (v.letter != 0) mask |= 1u << (v.letter - 'a');
+    }
   }
   return mask;
 }

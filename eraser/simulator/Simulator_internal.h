@@ -100,9 +100,10 @@ struct Station {
 
 struct Handle {
   DiskId disk = kNone;
-  char volume = 0;  // 0 for a handle of the disk itself
+  std::string volume;  // the volume's path; empty for a handle of the disk itself
   bool exclusive = false;
   uint32_t generation = 0;
+  bool holdsLock = false;  // FSCTL_LOCK_VOLUME succeeded through it
 };
 
 struct State {
@@ -116,6 +117,7 @@ struct State {
   ArmedFault enumerationFault;
   uint32_t enumerations = 0;
   uint32_t foreignDrives = 0;
+  uint32_t volumesMade = 0;  // numbers the volume names made up
 };
 
 State& state();
@@ -129,6 +131,21 @@ bool isLive(const Disk& d, const Handle& h);
 
 // The disk is gone: its handles die and it cannot be opened until it is plugged in again.
 void unplugNow(Disk& d);
+
+// --- volumes (Simulator_volumes.cpp) ---
+
+// The volume with that path on the disk, or null.
+VolumeSpec* volumeOf(Disk& d, std::string_view path);
+// Names and extents for volumes that came without them; false for a taken letter or path.
+bool placeVolumes(State& s, DiskSpec& spec, size_t from);
+// The volume a path opens: "\\.\x:" by its letter, "\\?\Volume{...}" by its name. *disk kNone
+// when no plugged disk has it; *isVolume false when the path names no volume at all.
+void findVolumePath(State& s, std::string_view path, DiskId* disk, std::string* volume, bool* isVolume);
+bool volumeLocked(const State& s, DiskId disk, const std::string& volume);
+// Writes through a disk handle into a mounted volume that is not locked are refused.
+bool writeRefused(const State& s, DiskId disk, uint64_t start, uint64_t end);
+// The first access to a dismounted volume mounts it again, unless it is locked.
+void mountOnAccess(const State& s, DiskId disk, VolumeSpec& v);
 
 // Takes one failure from an armed fault: true (and the fault) when the request must fail.
 bool takeFault(ArmedFault& f, Fault* fault);

@@ -193,7 +193,7 @@ TEST_F(ScenarioRunnerTest, SwapPutsAnotherDiskBehindTheListedPathAndReportsWhatI
 }
 
 // Enabled once the worker hands each job the identity of the disk it planned with.
-TEST_F(ScenarioRunnerTest, DISABLED_SwappedDiskIsNotWrittenAndItsLogSaysDiskInitError) {
+TEST_F(ScenarioRunnerTest, SwappedDiskIsNotWrittenAndItsLogSaysDiskInitError) {
   ASSERT_EQ(run("station SYWL\n"
                 "disk bay=0 length=2MiB\n"
                 "disk bay=2 length=2MiB\n"

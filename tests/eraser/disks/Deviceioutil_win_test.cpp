@@ -196,6 +196,8 @@ TEST_F(DevWin, InvalidHandlesAreRefusedWithoutACall) {
       {"devWrite", [&](DevHandle h) { return devWrite(h, 0, buffer, 512) == kErrorFileNotFound; }},
       {"devRead", [&](DevHandle h) { return devRead(h, 0, buffer, 512) == kErrorFileNotFound; }},
       {"devFlush", [](DevHandle h) { return devFlush(h) == kErrorFileNotFound; }},
+      {"lockVolume", [](DevHandle h) { return lockVolume(h) == kErrorFileNotFound; }},
+      {"dismountVolume", [](DevHandle h) { return dismountVolume(h) == kErrorFileNotFound; }},
       {"devClose",
        [&](DevHandle h) {
          devClose(h);
@@ -711,6 +713,170 @@ TEST_F(DevWin, FlushGoesToTheHandle) {
   EXPECT_EQ(devFlush(kDisk), 0u);
   EXPECT_EQ(system_.flushed, std::vector<HANDLE>{kDisk});
   EXPECT_EQ(system_.requestCount(), 0u) << "no device request besides the flush";
+}
+
+// --- volumes -------------------------------------------------------------------------------------------
+
+TEST_F(DevWin, LockAndDismountSendTheirControlCodesWithoutBuffers) {
+  struct Case {
+    const char* name;
+    uint32_t (*call)(DevHandle);
+    DWORD code;
+  } cases[] = {{"lock", lockVolume, FSCTL_LOCK_VOLUME}, {"dismount", dismountVolume, FSCTL_DISMOUNT_VOLUME}};
+  for (const auto& c : cases) {
+    for (DWORD error : {DWORD(0), DWORD(kErrorAccessDenied)}) {
+      system_.requests.clear();
+      system_.answer = [&](const Request&, uint8_t*, DWORD*) { return error == 0 ? Reply{} : fail(error); };
+      EXPECT_EQ(c.call(kDisk), uint32_t(error)) << c.name;
+      ASSERT_EQ(system_.requests.size(), 1u) << c.name;
+      const Request& r = system_.requests[0];
+      EXPECT_EQ(r.handle, kDisk);
+      EXPECT_EQ(r.code, c.code) << c.name;
+      EXPECT_EQ(r.inBuffer, nullptr);
+      EXPECT_EQ(r.outBuffer, nullptr);
+      EXPECT_EQ(r.inSize + r.outSize, 0u);
+    }
+  }
+  EXPECT_EQ(DWORD(FSCTL_LOCK_VOLUME), 0x90018u);
+  EXPECT_EQ(DWORD(FSCTL_DISMOUNT_VOLUME), 0x90020u);
+}
+
+// A machine of four volumes for the volume enumeration: where each lies, and what was asked.
+struct FakeVolume {
+  const wchar_t* name;
+  std::vector<DWORD> disks;  // empty: the volume cannot be opened
+};
+const FakeVolume kVolumes[] = {
+    {L"\\\\?\\Volume{aaaaaaaa-0000-0000-0000-000000000001}\\", {2}},
+    {L"\\\\?\\Volume{bbbbbbbb-0000-0000-0000-000000000002}\\", {1, 2}},  // spanned
+    {L"\\\\?\\Volume{cccccccc-0000-0000-0000-000000000003}\\", {3}},
+    {L"\\\\?\\Volume{dddddddd-0000-0000-0000-000000000004}\\", {}},  // a drive without media
+};
+const HANDLE kFind = reinterpret_cast<HANDLE>(uintptr_t(0x7700));
+struct VolumeCalls {
+  size_t next = 0;
+  std::vector<std::string> calls;  // in order
+  std::vector<HANDLE> open;        // volume handles not closed yet
+} volumeCalls;
+
+HANDLE volumeHandle(size_t i) { return reinterpret_cast<HANDLE>(uintptr_t(0x8000 + i)); }
+
+BOOL copyName(size_t i, LPWSTR name, DWORD units) {
+  if (i >= std::size(kVolumes)) {
+    SetLastError(ERROR_NO_MORE_FILES);
+    return FALSE;
+  }
+  EXPECT_GE(units, 50u);
+  wcsncpy(name, kVolumes[i].name, units);
+  return TRUE;
+}
+
+HANDLE WINAPI fakeFindFirstVolumeW(LPWSTR name, DWORD units) {
+  volumeCalls.calls.push_back("FindFirstVolumeW");
+  volumeCalls.next = 1;
+  return copyName(0, name, units) ? kFind : INVALID_HANDLE_VALUE;
+}
+
+BOOL WINAPI fakeFindNextVolumeW(HANDLE find, LPWSTR name, DWORD units) {
+  EXPECT_EQ(find, kFind);
+  volumeCalls.calls.push_back("FindNextVolumeW");
+  return copyName(volumeCalls.next++, name, units);
+}
+
+BOOL WINAPI fakeFindVolumeClose(HANDLE find) {
+  EXPECT_EQ(find, kFind);
+  volumeCalls.calls.push_back("FindVolumeClose");
+  return TRUE;
+}
+
+HANDLE WINAPI fakeVolumeCreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES,
+                                    DWORD disposition, DWORD flags, HANDLE) {
+  volumeCalls.calls.push_back(std::string("CreateFileA ") + path);
+  EXPECT_EQ(access, 0u) << "asking needs no access rights";
+  EXPECT_EQ(share, DWORD(FILE_SHARE_READ | FILE_SHARE_WRITE));
+  EXPECT_EQ(disposition, DWORD(OPEN_EXISTING));
+  EXPECT_EQ(flags, 0u);
+  for (size_t i = 0; i < std::size(kVolumes); ++i) {
+    std::wstring name = kVolumes[i].name;
+    name.pop_back();
+    if (std::string(name.begin(), name.end()) != path) continue;
+    if (kVolumes[i].disks.empty()) break;
+    volumeCalls.open.push_back(volumeHandle(i));
+    return volumeHandle(i);
+  }
+  SetLastError(ERROR_NOT_READY);
+  return INVALID_HANDLE_VALUE;
+}
+
+BOOL WINAPI fakeVolumeCloseHandle(HANDLE h) {
+  auto& open = volumeCalls.open;
+  EXPECT_NE(std::find(open.begin(), open.end(), h), open.end());
+  open.erase(std::remove(open.begin(), open.end(), h), open.end());
+  return TRUE;
+}
+
+BOOL WINAPI fakeExtents(HANDLE h, DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD outSize,
+                        LPDWORD returned, LPOVERLAPPED overlapped) {
+  EXPECT_EQ(code, DWORD(IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS));
+  EXPECT_EQ(in, nullptr);
+  EXPECT_EQ(inSize, 0u);
+  EXPECT_EQ(overlapped, nullptr);
+  const FakeVolume& v = kVolumes[uintptr_t(h) - 0x8000];
+  volumeCalls.calls.push_back("extents " + std::to_string(outSize));
+  auto* extents = static_cast<VOLUME_DISK_EXTENTS*>(out);
+  extents->NumberOfDiskExtents = DWORD(v.disks.size());
+  if (outSize < offsetof(VOLUME_DISK_EXTENTS, Extents) + v.disks.size() * sizeof(DISK_EXTENT)) {
+    SetLastError(ERROR_MORE_DATA);
+    return FALSE;
+  }
+  for (size_t i = 0; i < v.disks.size(); ++i) extents->Extents[i].DiskNumber = v.disks[i];
+  *returned = outSize;
+  return TRUE;
+}
+
+TEST_F(DevWin, VolumesOfADiskComeFromTheEnumerationAndTheirExtents) {
+  volumeCalls = {};
+  DevSystemCalls& sys = devSystemCalls();
+  sys.findFirstVolumeW = fakeFindFirstVolumeW;
+  sys.findNextVolumeW = fakeFindNextVolumeW;
+  sys.findVolumeClose = fakeFindVolumeClose;
+  sys.createFileA = fakeVolumeCreateFileA;
+  sys.closeHandle = fakeVolumeCloseHandle;
+  sys.deviceIoControl = fakeExtents;
+
+  const std::string a = "\\\\?\\Volume{aaaaaaaa-0000-0000-0000-000000000001}";
+  const std::string b = "\\\\?\\Volume{bbbbbbbb-0000-0000-0000-000000000002}";
+  const std::string c = "\\\\?\\Volume{cccccccc-0000-0000-0000-000000000003}";
+  const std::string d = "\\\\?\\Volume{dddddddd-0000-0000-0000-000000000004}";
+  EXPECT_EQ(diskVolumePaths(2), (std::vector<std::string>{a, b}));
+  const std::string oneExtent = "extents " + std::to_string(sizeof(VOLUME_DISK_EXTENTS));
+  const std::string twoExtents =
+      "extents " + std::to_string(offsetof(VOLUME_DISK_EXTENTS, Extents) + 2 * sizeof(DISK_EXTENT));
+  EXPECT_EQ(volumeCalls.calls,
+            (std::vector<std::string>{"FindFirstVolumeW", "CreateFileA " + a, oneExtent, "FindNextVolumeW",
+                                      "CreateFileA " + b, oneExtent, twoExtents, "FindNextVolumeW",
+                                      "CreateFileA " + c, oneExtent, "FindNextVolumeW", "CreateFileA " + d,
+                                      "FindNextVolumeW", "FindVolumeClose"}));
+  EXPECT_TRUE(volumeCalls.open.empty()) << "every volume handle closed";
+  EXPECT_EQ(diskVolumePaths(1), std::vector<std::string>{b});
+  EXPECT_TRUE(diskVolumePaths(7).empty());
+}
+
+wchar_t mountPointAsked[8];
+BOOL WINAPI fakeVolumeName(LPCWSTR mountPoint, LPWSTR name, DWORD units) {
+  wcsncpy(mountPointAsked, mountPoint, 7);
+  if (mountPoint[0] != L'e') {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return FALSE;
+  }
+  return copyName(0, name, units);
+}
+
+TEST_F(DevWin, LetterNamesItsVolumeWithoutTheTrailingBackslash) {
+  devSystemCalls().getVolumeNameForVolumeMountPointW = fakeVolumeName;
+  EXPECT_EQ(volumePathOfLetter('e'), "\\\\?\\Volume{aaaaaaaa-0000-0000-0000-000000000001}");
+  EXPECT_EQ(std::wstring(mountPointAsked), L"e:\\");
+  EXPECT_EQ(volumePathOfLetter('f'), "");
 }
 
 // --- a real file under the system ---------------------------------------------------------------------

@@ -27,6 +27,13 @@ class SimDisks : public SimTest {
     a_ = mustAdd(spec);
   }
 
+  // Lets the disk's sectors be written: volume e lies at 1 MiB to 7 MiB and guards them while mounted.
+  void dismountE() {
+    DevHandle v = open("\\\\.\\e:");
+    EXPECT_EQ(dismountVolume(v), 0u);
+    devClose(v);
+  }
+
   DevHandle open(const char* path, DevOpenMode mode = DevOpenMode::shared) {
     uint32_t error = 99;
     DevHandle h = devOpen(path, mode, &error);
@@ -355,6 +362,7 @@ TEST_F(SimDisks, RequestFaultsFailTheirRequestOnly) {
 }
 
 TEST_F(SimDisks, FaultsCarryTheirErrorCodes) {
+  dismountE();
   sim::failRequest(a_, sim::Request::open, {kErrorAccessDenied});
   uint32_t error = 0;
   EXPECT_FALSE(isValidDevHandle(devOpen(kDiskA, DevOpenMode::shared, &error)));
@@ -388,16 +396,26 @@ TEST_F(SimDisks, FaultsCarryTheirErrorCodes) {
   devClose(h);
 }
 
-TEST_F(SimDisks, DeletingTheLayoutTakesTheVolumes) {
+TEST_F(SimDisks, DeletingTheLayoutTakesOnlyDismountedVolumes) {
+  sim::VolumeSpec second;
+  second.letter = 'f';
+  second.totalBytes = kMiB / 2;  // after e: 7 MiB to 7.5 MiB
+  ASSERT_TRUE(sim::addVolume(a_, second));
+  DevHandle f = open("\\\\.\\f:");
+  ASSERT_EQ(dismountVolume(f), 0u);
   DevHandle h = open(kDiskA);
-  DevHandle volume = open("\\\\.\\e:");
   EXPECT_EQ(deleteDriveLayout(h), 0u);
   EXPECT_EQ(sim::layoutDeletions(a_), 1u);
-  EXPECT_EQ(sim::findVolume('e', nullptr), sim::kNone);
-  EXPECT_EQ(queryDeviceNumber(volume), -1);  // the volume is gone
+  // The file system keeps e: mounted, and its sectors stay guarded.
+  EXPECT_EQ(sim::findVolume('e', nullptr), a_);
+  Block block(512);
+  EXPECT_EQ(devWrite(h, kMiB, block.data(), 512), kErrorAccessDenied);
+  EXPECT_EQ(sim::findVolume('f', nullptr), sim::kNone);
+  EXPECT_EQ(queryDeviceNumber(f), -1);  // the volume is gone
+  EXPECT_EQ(devWrite(h, 7 * kMiB, block.data(), 512), 0u);
   uint32_t error = 0;
-  EXPECT_FALSE(isValidDevHandle(devOpen("\\\\.\\e:", DevOpenMode::shared, &error)));
-  devClose(volume);
+  EXPECT_FALSE(isValidDevHandle(devOpen("\\\\.\\f:", DevOpenMode::shared, &error)));
+  devClose(f);
   devClose(h);
 }
 
@@ -428,6 +446,7 @@ TEST_F(SimDisks, UnpluggedDiskFailsEveryRequest) {
 }
 
 TEST_F(SimDisks, UnplugsAfterBytesWritten) {
+  dismountE();
   DevHandle h = open(kDiskA, DevOpenMode::exclusiveUnbuffered);
   Block block(kMiB);
   sim::unplugAfterBytes(a_, 2 * kMiB + 1);
@@ -442,6 +461,7 @@ TEST_F(SimDisks, UnplugsAfterBytesWritten) {
 }
 
 TEST_F(SimDisks, WriteHookSeesEverySuccessfulWrite) {
+  dismountE();
   std::vector<std::pair<sim::DiskId, uint64_t>> seen;
   sim::setWriteHook([&](sim::DiskId disk, uint64_t total) {
     seen.emplace_back(disk, total);
