@@ -2,6 +2,7 @@
 // and the logs.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <mutex>
 #include <regex>
 #include <thread>
@@ -14,6 +15,7 @@
 #include "Platformservices.h"
 #include "Simclock.h"
 #include "Simmachine.h"
+#include "Sunnywilldeviceutil.h"
 
 namespace {
 
@@ -442,6 +444,175 @@ TEST_F(EraseRunTest, StartNeedsAHeadAndDisksAndAnIdleStation) {
   selectBays({});
   EXPECT_FALSE(startErase(requestAt(0, 1))) << "a station without a ticked bay";
   EXPECT_TRUE(liveEraseRuns().empty());
+}
+
+// --- each log ends with its own disk's truth -------------------------------------------------------
+
+// The ending after the last equal-sign line, which is the log's last line.
+std::string lastEnding(const std::string& log) {
+  const std::string rule = "===============================\r\n";
+  const size_t at = log.rfind(rule);
+  if (at == std::string::npos || !endsWith(log, "\r\n")) return "";
+  return log.substr(at + rule.size(), log.size() - at - rule.size() - 2);
+}
+
+TEST_F(EraseRunTest, FaultsOfOneDiskLeaveTheOthersWholeAndEveryLogEndsWithItsOwnVerdict) {
+  const auto D = sim::Backing::discarding;
+  struct Case {
+    const char* name;
+    sim::StationModel model;
+    std::vector<BayDisk> bays;
+    int32_t method;
+    std::function<void(const SimStation&)> fault;
+    std::vector<uint64_t> received;  // per disk, in the order of bays
+    std::vector<std::string> endings;
+  } cases[] = {
+      {"a disk that cannot be opened",
+       sim::StationModel::syw4,
+       {{0, 12 * MiB}, {1, 8 * MiB}},
+       1,
+       [](const SimStation& s) { sim::failRequest(s.disks[0], sim::Request::open, {5}); },
+       {0, 8 * MiB},
+       {"Disk Init Error", "Erase Success"}},
+      {"a mirror target pulled out inside the mirrored range",
+       sim::StationModel::sywl,
+       {{0, 64 * MiB, 512, D}, {1, 32 * MiB, 512, D}, {2, 48 * MiB, 512, D}},
+       1,
+       [](const SimStation& s) { sim::unplugAfterBytes(s.disks[1], 8 * MiB); },
+       {32 * MiB + 64 * MiB, 8 * MiB, 32 * MiB + 48 * MiB},
+       {"Erase Success", "Disk Init Error", "Erase Success"}},
+      {"a bad sector on a mirror target",
+       sim::StationModel::sywl,
+       {{0, 64 * MiB, 512, D}, {1, 32 * MiB, 512, D}, {2, 48 * MiB, 512, D}},
+       3,
+       [](const SimStation& s) { sim::failWritesAt(s.disks[1], 8 * MiB, 23); },
+       {8 * MiB + 3 * 64 * MiB, 8 * MiB + 8 * MiB, 8 * MiB + 3 * 48 * MiB},
+       {"Erase Success", "WriteFile Error:23", "Erase Success"}},
+      {"the disk the mirror writes through pulled out",
+       sim::StationModel::sywl,
+       {{0, 16 * MiB, 512, D}, {1, 32 * MiB, 512, D}, {2, 24 * MiB, 512, D}},
+       1,
+       [](const SimStation& s) { sim::unplugAfterBytes(s.disks[0], 8 * MiB); },
+       {8 * MiB, 8 * MiB + 32 * MiB, 8 * MiB + 24 * MiB},
+       {"Disk Init Error", "Erase Success", "Erase Success"}},
+      {"a station that takes every mode and answers busy",
+       sim::StationModel::sywl,
+       {{0, 4 * MiB}, {1, 6 * MiB}},
+       1,
+       [](const SimStation& s) {
+         sim::Fault busy;
+         busy.scsiStatus = sim::kScsiBusy;
+         busy.applied = true;
+         sim::failModeCommand(s.id, busy);
+       },
+       {4 * MiB, 6 * MiB},
+       {"Erase Success", "Erase Success"}},
+      {"a station that makes no copies",
+       sim::StationModel::sywl,
+       {{0, 4 * MiB}, {1, 6 * MiB}},
+       3,
+       [](const SimStation& s) { sim::dropMirrorCopies(s.id, true); },
+       {3 * 4 * MiB, 3 * 2 * MiB},
+       {"Erase Success", "Verify Error"}},
+      {"a disk that keeps nothing",
+       sim::StationModel::syw2,
+       {{0, 4 * MiB}, {1, 6 * MiB}},
+       3,
+       [](const SimStation& s) { sim::forgetWrites(s.disks[1], true); },
+       {3 * 4 * MiB, 3 * 6 * MiB},
+       {"Erase Success", "Verify Error"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    resetMachine();
+    LogFolder folder;
+    const SimStation s = addStation(c.model, c.bays);
+    std::vector<int> bays;
+    for (const BayDisk& b : c.bays) bays.push_back(b.bay);
+    selectBays(bays);
+    c.fault(s);
+    eraseNow(0, c.method);
+    for (size_t i = 0; i < c.bays.size(); ++i) {
+      SCOPED_TRACE("bay " + std::to_string(c.bays[i].bay));
+      EXPECT_EQ(sim::bytesWritten(s.disks[i]), c.received[i]);
+      EXPECT_EQ(lastEnding(folder.log("_Disk" + std::to_string(c.bays[i].bay + 1) + ".txt")), c.endings[i]);
+    }
+    EXPECT_EQ(sim::stationMode(s.id), sim::BayMode::independent) << "the station is left mirroring";
+  }
+}
+
+TEST_F(EraseRunTest, TheMirrorStaysOffWhileTheStationHoldsADiskTheRunDoesNotKnow) {
+  const auto s = addStation(sim::StationModel::sywl, {{0, 2 * MiB}, {1, 3 * MiB}});
+  // Pushed into bay 2 after the scan listed the station: no record, no log, no byte.
+  sim::DiskSpec spec = sim::diskSpec(s.disks[0]);
+  spec.path += "-new";
+  spec.deviceNumber = 77;
+  const sim::DiskId stranger = sim::addDisk(spec);
+  ASSERT_TRUE(sim::insertDisk(s.id, 2, stranger));
+  selectBays({0, 1});
+  eraseNow(0, 1);
+  EXPECT_EQ(sim::modeCommands(s.id), (std::vector<uint8_t>{2}));
+  EXPECT_EQ(sim::bytesWritten(stranger), 0u);
+  expectWholeDiskPasses(s.disks[0], 1);
+  expectWholeDiskPasses(s.disks[1], 1);
+}
+
+TEST_F(EraseRunTest, AStationNobodyCouldResetIsTriedAgainByTheNextRunAndTheCloseWait) {
+  const auto s = addStation(sim::StationModel::sywl, {{0, 2 * MiB}, {1, 3 * MiB}});
+  selectBays({0, 1});
+  // The head goes right after the mirror is on; the other disk refuses the reset too.
+  sim::Fault refused;
+  sim::setWriteHook([&](sim::DiskId disk, uint64_t) {
+    if (disk == s.disks[0] && sim::stationMode(s.id) != sim::BayMode::independent) {
+      sim::failModeCommand(s.id, refused);
+      sim::unplug(s.disks[0]);
+    }
+  });
+  eraseNow(0, 1);
+  EXPECT_TRUE(stationMayBeMirroring(s.head->parentInstance));
+  EXPECT_TRUE(diagnosed("Docking reset to independent failed"));
+  EXPECT_NE(sim::stationMode(s.id), sim::BayMode::independent);
+  // Once the station answers again, the close wait switches it back through the disk that is left.
+  sim::setWriteHook({});
+  sim::clearModeCommandFault(s.id);
+  EXPECT_TRUE(stopEraseWorkers(1000));
+  EXPECT_EQ(sim::stationMode(s.id), sim::BayMode::independent);
+  EXPECT_FALSE(stationMayBeMirroring(s.head->parentInstance));
+}
+
+TEST_F(EraseRunTest, ACancelRightAfterStartHoldsAndTheRunNeverLooksItsDisksUpAgain) {
+  const sim::DiskId disk = addPlainDisk(64 * MiB, 512, sim::Backing::discarding);
+  const EraseRequest request = requestAt(0, 1);
+  // The list changes at once: another disk now stands at position 0.
+  mainDiskList().clearDisks();
+  const sim::DiskId other = addPlainDisk(8 * MiB);
+  const EraseRunHandle run = startErase(request);
+  ASSERT_TRUE(run);
+  run->cancel();
+  EXPECT_TRUE(stopEraseWorkers(5000));
+  EXPECT_LE(sim::bytesWritten(disk), MiB) << "at most the write in progress";
+  EXPECT_EQ(sim::bytesWritten(other), 0u);
+  EXPECT_EQ(lastEnding(folder_.log("_Disk1.txt")), "Erase Cancel");
+}
+
+TEST_F(EraseRunTest, TheReadBackIsCountedAndItsErrorsEndTheLog) {
+  addPlainDisk(4 * MiB);
+  eraseNow(0, 1);
+  EXPECT_TRUE(diagnosed("Check of bay 0: 18 blocks read back"));
+  struct Case {
+    sim::Request request;
+    uint32_t error;
+    const char* ending;
+  } cases[] = {{sim::Request::read, 23, "ReadFile Error:23"}, {sim::Request::flush, 1117, "WriteFile Error:1117"}};
+  for (const Case& c : cases) {
+    resetMachine();
+    LogFolder folder;
+    const sim::DiskId disk = addPlainDisk(4 * MiB);
+    sim::failRequest(disk, c.request, {c.error});
+    eraseNow(0, 1);
+    expectWholeDiskPasses(disk, 1);
+    EXPECT_EQ(lastEnding(folder.log("_Disk1.txt")), c.ending);
+  }
 }
 
 }  // namespace

@@ -33,6 +33,16 @@
 
 namespace {
 
+// The live run of the station shown at a position, or null.
+EraseRunHandle runAt(int32_t position) {
+  const DiskRecord disk = mainDiskList().diskAt(position);
+  return disk ? eraseRunOf(*disk) : nullptr;
+}
+bool running(int32_t position) {
+  const EraseRunHandle run = runAt(position);
+  return run && run->running();
+}
+
 using namespace testsupport;
 constexpr uint64_t MiB = 1048576;
 
@@ -315,7 +325,7 @@ TEST_F(MainWindow, TheBootDriveIsRefusedThenAnEraseStartsAndIsCancelled) {
   EXPECT_FALSE(refuse.done());
   ASSERT_TRUE(pumpUntil([&] { return refuse.done() && !FormList->visible(); }));
   EXPECT_EQ(message, u"Can not erase boot drive!");
-  EXPECT_EQ(eraseAlive[0], 0);
+  EXPECT_TRUE(liveEraseRuns().empty());
   EXPECT_TRUE(form_->Timer1.enabled());
 
   // The other disk: confirmed with the typed code, it runs and shows its progress.
@@ -323,7 +333,7 @@ TEST_F(MainWindow, TheBootDriveIsRefusedThenAnEraseStartsAndIsCancelled) {
   auto confirm = confirmNextStart();
   clickOn(form_->startButton);
   ASSERT_TRUE(confirm->done());
-  ASSERT_EQ(eraseRunning[1], 1);
+  ASSERT_TRUE(running(1));
   EXPECT_EQ(form_->lastStarted(), 1);
   EXPECT_TRUE(IsWindowVisible(static_cast<HWND>(form_->progressBar->handle())));
   ASSERT_TRUE(pumpUntil([this] { return form_->progressBar->position() > 0; }, 5000));
@@ -337,10 +347,10 @@ TEST_F(MainWindow, TheBootDriveIsRefusedThenAnEraseStartsAndIsCancelled) {
 
   // Start again: cancels at once, without a question.
   clickOn(form_->startButton);
-  EXPECT_EQ(eraseRunning[1], 0);
+  EXPECT_FALSE(running(1));
   EXPECT_FALSE(FormList->visible());
   EXPECT_FALSE(IsWindowVisible(static_cast<HWND>(form_->progressBar->handle())));
-  EXPECT_TRUE(pumpUntil([] { return eraseAlive[1] == 0; }, 5000));
+  EXPECT_TRUE(pumpUntil([] { return liveEraseRuns().empty(); }, 5000));
   EXPECT_NE(logs_->log("_Disk1.txt").find("Erase Cancel"), std::string::npos);
 }
 
@@ -353,7 +363,7 @@ TEST_F(MainWindow, OnlyTheShownEraseReachesThePageAndClosingEndsBoth) {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
       return;
     }
-    while (eraseRunning[0] != 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while (running(0)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   });
   ASSERT_TRUE(pumpUntil([this] { return form_->slots[1].hit->visible(); }));
   for (int slot : {0, 1}) {
@@ -362,7 +372,8 @@ TEST_F(MainWindow, OnlyTheShownEraseReachesThePageAndClosingEndsBoth) {
     clickOn(form_->startButton);
     ASSERT_TRUE(confirm->done());
   }
-  ASSERT_TRUE(eraseRunning[0] != 0 && eraseRunning[1] != 0);
+  ASSERT_TRUE(running(0) && running(1));
+  const uint64_t first = runAt(0)->id(), second = runAt(1)->id();
   ASSERT_TRUE(pumpUntil([this] { return form_->progressBar->position() > 0; }, 5000))
       << "page 1 shows its run";
 
@@ -374,14 +385,14 @@ TEST_F(MainWindow, OnlyTheShownEraseReachesThePageAndClosingEndsBoth) {
       << utf8FromUtf16(form_->percentLine->text());
   EXPECT_EQ(form_->progressBar->position(), 0);
   // Figures for both positions through the real queue: only page 0's own show.
-  fromAnotherThread([] {
+  fromAnotherThread([first, second] {
     clErase job;
     job.rangeEnd = 1000;
     job.totalPasses = 1;
     job.percent = 30.0;
-    publishProgress(0, job, 0, 1000, 0);
+    publishProgress(first, job, 0, 1000, 0);
     job.percent = 75.0;
-    publishProgress(1, job, 0, 1000, 0);
+    publishProgress(second, job, 0, 1000, 0);
   });
   ASSERT_TRUE(pumpUntil([] { return pendingWindowCalls() == 0; }));
   EXPECT_EQ(form_->percentLine->text(), u"30.00%");
@@ -392,12 +403,11 @@ TEST_F(MainWindow, OnlyTheShownEraseReachesThePageAndClosingEndsBoth) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   EXPECT_FALSE(IsWindowVisible(windowOf(*form_)));
   EXPECT_TRUE(application().terminated()) << "the main window's close ends the program";
-  EXPECT_EQ(eraseAlive[0] + eraseAlive[1], 0);
-  EXPECT_EQ(eraseRunning[0] + eraseRunning[1], 0);
+  EXPECT_TRUE(liveEraseRuns().empty());
   pumpMessages(20);
   delete FormMain;
   FormMain = nullptr;
-  publishProgress(1, clErase(), 0, 1000, 0);
+  publishProgress(second, clErase(), 0, 1000, 0);
   EXPECT_EQ(pendingWindowCalls(), 0) << "nothing is posted for a window that is gone";
 }
 
