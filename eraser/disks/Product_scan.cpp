@@ -209,6 +209,8 @@ class ScanPass {
 };
 
 bool scanPass(DiskList& list, const DevStopSignal* stop) {
+  // A station an erase could not switch back from mirroring would copy anybody's writes.
+  retryStationResets();
   const DiskEnumeration found = enumerateDiskInterfaces();
   if (found.error != kErrorSuccess) {
     diagnostic("SetupDiGetClassDevs", found.error);

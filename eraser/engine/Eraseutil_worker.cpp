@@ -361,6 +361,7 @@ class RunExecution {
 
   std::string checkDisk(size_t i) {
     const DiskInfo& d = disk(i);
+    if (request_.skipReadBack) return "";
     uint32_t error = 0;
     DevHandle h = openDiskExclusive(d.devicePath, &error);
     if (!isValidDevHandle(h)) return "ReadFile Error:" + std::to_string(error);

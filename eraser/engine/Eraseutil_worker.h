@@ -19,6 +19,7 @@ struct EraseRequest {
   std::vector<DiskRecord> disks;  // the disks to erase, in group order (a plain disk: the head)
   int32_t method = 1;
   UserPattern pattern{};
+  bool skipReadBack = false;  // only for measuring what the check costs: the window never sets it
 };
 
 // The request for a Start on the head's page with these bays ticked: the head alone outside a

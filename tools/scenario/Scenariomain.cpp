@@ -13,13 +13,14 @@ namespace {
 constexpr int kExitScenario = 2;
 
 const char* const kUsage =
-    "usage: velmora-scenario [--quiet] [--verbose] SCENARIO OUTPUT-FOLDER\n"
+    "usage: velmora-scenario [--quiet] [--verbose] [--no-read-back] SCENARIO OUTPUT-FOLDER\n"
     "       velmora-scenario --check SCENARIO\n"
     "Runs one erase of the simulated machine that SCENARIO describes through the real erase engine.\n"
     "Disk images and the logs (OUTPUT-FOLDER/Velmora Log) land in OUTPUT-FOLDER.\n"
     "  --check    only read the scenario and report what is wrong with it\n"
     "  --quiet    no progress lines\n"
-    "  --verbose  also the engine's diagnostics\n";
+    "  --verbose  also the engine's diagnostics\n"
+    "  --no-read-back  skip the check after the last pass (to measure what it costs)\n";
 
 bool readFile(const std::string& path, std::string* text) {
   std::ifstream in(path, std::ios::binary);
@@ -45,6 +46,8 @@ int main(int argc, char** argv) {
       options.quiet = true;
     } else if (std::strcmp(a, "--verbose") == 0) {
       options.verbose = true;
+    } else if (std::strcmp(a, "--no-read-back") == 0) {
+      options.noReadBack = true;
     } else if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
       std::fputs(kUsage, stdout);
       return 0;

@@ -456,8 +456,9 @@ int runScenario(const Scenario& scenario, const RunnerOptions& options, RunnerRe
   interrupted = 0;
   auto previous = std::signal(SIGINT, onInterrupt);
   const auto start = std::chrono::steady_clock::now();
-  const EraseRunHandle run =
-      startErase(eraseRequestFor(mainDiskList().diskAt(kPosition), ticks, scenario.method, scenario.pattern));
+  EraseRequest request = eraseRequestFor(mainDiskList().diskAt(kPosition), ticks, scenario.method, scenario.pattern);
+  request.skipReadBack = options.noReadBack;
+  const EraseRunHandle run = startErase(request);
   const bool started = run != nullptr;
   if (started) shownEraseRun = run->id();
   while (started && run->alive()) {

@@ -11,6 +11,7 @@ struct RunnerOptions {
   std::string outDir;    // receives the images and "Velmora Log"; created when missing
   bool verbose = false;  // print the engine's diagnostics as well
   bool quiet = false;    // no progress lines
+  bool noReadBack = false;  // skip the check after the last pass, to measure its cost
 };
 
 // What the run did to one disk, for the summary.
