@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <random>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -702,6 +704,93 @@ TEST_F(MainForm, AStartWhoseDisksChangedWhileTheCodeWasTypedIsRefusedAloud) {
   EXPECT_EQ(messages, std::vector<std::u16string>{u"The disks have changed. Nothing was erased."});
   EXPECT_TRUE(liveEraseRuns().empty());
   EXPECT_EQ(sim::bytesWritten(a.disks[0]) + sim::bytesWritten(a.disks[1]), 0u);
+}
+
+// The user clicks at random among two stations' pages, bays and Start buttons while their runs are
+// held at their first write. Afterwards: every disk ticked on a station's page when its Start was
+// confirmed is written whole and ends "Erase Success", unless it was unticked on that page during the
+// run (then its log ends "Erase Cancel", or it had been finished); no other disk receives a byte.
+TEST_F(MainForm, RandomClicksAmongTwoStationsNeverChangeWhatARunErases) {
+  size_t runs = 0, drops = 0;
+  for (uint32_t seed = 1; seed <= 25; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    auto pick = [&](int n) { return int(rng() % uint32_t(n)); };
+    TearDown();
+    SetUp();
+    LogFolder folder;
+    std::vector<SimStation> stations;
+    stations.push_back(addStation(sim::StationModel::sywl, {{0, 2 * MiB}, {1, 3 * MiB}, {2, 2 * MiB}, {3, MiB}}, 100));
+    stations.push_back(addStation(sim::StationModel::sywl, {{2, 2 * MiB + 4096}, {3, MiB + 4096}}, 200));
+    deliver();
+    holdWrites();
+    confirmCorrectly();
+    // What each station's run was given, and which of those disks its own page unticked.
+    std::array<std::vector<int>, 2> erased, dropped;
+    for (int step = 0; step < 30; ++step) {
+      const int page = shownPage;
+      const EraseRunHandle run = runAt(page);
+      switch (pick(4)) {
+        case 0:
+          click(*form_, form_->slots[size_t(pick(2))].hit);
+          break;
+        case 1:
+        case 2: {
+          const int bay = pick(4);
+          const bool inRun = run && run->running() && run->holdsBay(bay) && !run->bayDropped(bay);
+          if (form_->bayPictures[size_t(bay)] == nullptr || !form_->bayPictures[size_t(bay)]->visible()) break;
+          click(*form_, form_->bayPictures[size_t(bay)]);
+          if (inRun) dropped[size_t(page)].push_back(bay);
+          break;
+        }
+        default:
+          if (!run && form_->startButton->visible()) {
+            const BayTicks ticks = currentBayTicks();
+            click(*form_, form_->startButton);
+            if (runAt(page)) {
+              for (int bay = 0; bay < 4; ++bay)
+                if (ticks[size_t(bay)] && sim::diskInBay(stations[size_t(page)].id, bay) != sim::kNone)
+                  erased[size_t(page)].push_back(bay);
+            }
+          }
+          break;
+      }
+    }
+    holding_ = false;
+    ASSERT_TRUE(waitUntil([] { return liveEraseRuns().empty(); }));
+    runs += erased[0].size() + erased[1].size();
+    drops += dropped[0].size() + dropped[1].size();
+    for (size_t k = 0; k < 2; ++k) {
+      for (size_t i = 0; i < stations[k].disks.size(); ++i) {
+        const sim::DiskId d = stations[k].disks[i];
+        const int bay = sim::bayOf(d);
+        SCOPED_TRACE("station " + std::to_string(k) + " bay " + std::to_string(bay));
+        const bool wasErased = std::count(erased[k].begin(), erased[k].end(), bay) > 0;
+        const bool wasDropped = std::count(dropped[k].begin(), dropped[k].end(), bay) > 0;
+        if (!wasErased) {
+          EXPECT_EQ(sim::bytesWritten(d), 0u);
+          continue;
+        }
+        const uint64_t length = sim::diskSpec(d).length;
+        std::string log;
+        for (const auto& [name, content] : folder.logs())
+          if (content.find("Capacity:" + std::to_string(length) + " bytes") != std::string::npos &&
+              content.rfind("Disk" + std::to_string(bay + 1) + "\r\n", 0) == 0)
+            log = content;
+        const std::string ending = lastLine(log);
+        const bool whole = sim::coverage(d) == std::vector<sim::ByteRange>{{0, length}};
+        if (wasDropped) {
+          EXPECT_TRUE(ending == "Erase Cancel" || (ending == "Erase Success" && whole)) << ending;
+        } else {
+          EXPECT_EQ(ending, "Erase Success");
+          EXPECT_TRUE(whole);
+        }
+      }
+    }
+    if (HasFailure()) break;
+  }
+  EXPECT_GT(runs, 10u) << "the clicks started runs";
+  EXPECT_GT(drops, 2u) << "and unticked some of their disks";
 }
 
 }  // namespace
