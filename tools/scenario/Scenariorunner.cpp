@@ -106,6 +106,14 @@ sim::DiskSpec diskSpec(const Scenario& s, const ScenarioDisk& d, size_t n, const
   if (d.backing == ScenarioBacking::sparse) spec.filePath = imagePath(out, d).string();
   sim::setIdentifyModel(spec.identify, d.model);
   sim::setIdentifySerial(spec.identify, d.serial);
+  for (const ScenarioVolume& v : d.volumes) {
+    sim::VolumeSpec volume;
+    volume.letter = v.letter;
+    volume.fileSystem = u"NTFS";
+    volume.totalBytes = v.size;
+    volume.freeBytes = v.size / 2;
+    spec.volumes.push_back(volume);
+  }
   return spec;
 }
 
@@ -170,8 +178,18 @@ void armFaults(const Scenario& s, const Machine& m) {
       case ScenarioFaultKind::unplug:
         sim::unplugAfterBytes(disk, f.at);
         break;
+      case ScenarioFaultKind::openFiles:
+        sim::setOpenFiles(disk, true);
+        break;
+      case ScenarioFaultKind::refuseDismount:
+        sim::refuseLockAndDismount(disk, true);
+        break;
+      case ScenarioFaultKind::forgetWrites:
+        sim::forgetWrites(disk, true);
+        break;
     }
   }
+  if (s.dropCopies) sim::dropMirrorCopies(m.station, true);
   if (s.refuseMode) {
     sim::Fault fault;
     fault.scsiStatus = s.refuseBusy ? sim::kScsiBusy : sim::kScsiCheckCondition;
