@@ -22,6 +22,7 @@
 #include "Simclock.h"
 #include "Simulator.h"
 #include "Sunnywilldeviceutil.h"
+#include "Textformatutil.h"
 
 namespace fs = std::filesystem;
 
@@ -389,8 +390,9 @@ void printReport(const Scenario& s, const RunnerReport& r, const fs::path& out) 
     const std::string log = !d.log.empty() ? d.log + ": " + d.logEnd
                             : d.selected   ? "(no log)"
                                            : "(not ticked)";
-    std::printf("%-4d %-30s %10s %10s  %-27s %s\n", d.bay, d.model.c_str(), byteSizeText(d.length).c_str(),
-                byteSizeText(d.bytesWritten).c_str(), coverage.c_str(), log.c_str());
+    std::printf("%-4d %-30s %10s %10s  %-27s %s\n", d.bay, printableText(d.model).c_str(),
+                byteSizeText(d.length).c_str(), byteSizeText(d.bytesWritten).c_str(), coverage.c_str(),
+                log.c_str());
   }
   std::printf("Logs:   %s\n", (out / "Velmora Log").string().c_str());
   for (const RunnerDiskReport& d : r.disks)
