@@ -70,7 +70,9 @@ std::string passText(const PassPattern& pass);
 // --- the erase job ----------------------------------------------------------------------------------
 
 constexpr uint32_t kEraseBufferLength = 1048576;
-constexpr size_t kEraseBufferAlignment = 4096;  // page-aligned, as unbuffered writes require
+// Unbuffered transfers must start at a multiple of the sector size in memory too: the largest sector
+// the device layer accepts is 64 KiB.
+constexpr size_t kEraseBufferAlignment = 65536;
 
 struct AlignedBufferFree {
   void operator()(uint8_t* p) const;
@@ -106,7 +108,7 @@ class clErase {
   clErase(const clErase&) = delete;
   clErase& operator=(const clErase&) = delete;
 
-  // Allocates the page-aligned transfer buffer (once). False when memory is short.
+  // Allocates the transfer buffer (once), aligned for any sector size. False when memory is short.
   bool allocateBuffer();
 
   // Opens the disk exclusively and unbuffered for [start, end) (end 0: to the disk's end), reseeds

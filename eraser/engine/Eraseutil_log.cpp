@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "Product.h"
+#include "Textformatutil.h"
 
 std::string logTimeText(const LocalTime& t) {
   char text[64];
@@ -57,8 +58,9 @@ bool EraseRunLogs::createDiskLog(const DiskInfo& disk, const std::string& method
   char capacity[64];
   std::snprintf(capacity, sizeof capacity, "Capacity:%" PRIu64 " bytes\r\n", uint64_t(disk.diskLength));
   writeSlot(slot, "Disk" + std::to_string(disk.bayIndex + 1) + "\r\n");
-  writeSlot(slot, "Model Name:" + disk.modelName + "\r\n");
-  writeSlot(slot, "Serial Number:" + disk.serialNumber + "\r\n");
+  // What a device reports could carry line breaks of its own: a log's lines are ours only.
+  writeSlot(slot, "Model Name:" + printableText(disk.modelName) + "\r\n");
+  writeSlot(slot, "Serial Number:" + printableText(disk.serialNumber) + "\r\n");
   writeSlot(slot, "Erase Type:" + methodText + "\r\n");
   writeSlot(slot, capacity);
   writeSlot(slot, kLogRule);

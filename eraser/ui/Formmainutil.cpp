@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "Textformatutil.h"
 #include "Winmsglistutil.h"
 
 Size gripResize(Size client, Point delta) {
@@ -22,8 +23,9 @@ std::u16string widen(std::string_view bytes) {
 
 std::string slotName(std::string_view identity) {
   constexpr size_t kShown = 13;
-  if (identity.size() <= kShown) return std::string(identity);
-  return std::string(identity.substr(0, kShown)) + "...";
+  const std::string shown = printableText(identity);
+  if (shown.size() <= kShown) return shown;
+  return shown.substr(0, kShown) + "...";
 }
 
 int32_t slotIcon(const DiskInfo& disk) {

@@ -60,7 +60,7 @@ std::u16string sizeLine(std::u16string_view caption, int64_t diskLength) {
 }
 
 std::u16string serialLine(std::u16string_view caption, std::string_view serial) {
-  return std::u16string(caption) + u": " + widen(serial);
+  return std::u16string(caption) + u": " + widen(printableText(serial));
 }
 
 std::vector<VolumeRow> volumeRows(const DiskRecord& head) {

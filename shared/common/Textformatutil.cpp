@@ -231,3 +231,11 @@ std::u16string utf16FromUtf8(std::string_view text) {
   }
   return out;
 }
+
+std::string printableText(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) c = ' ';
+  }
+  return out;
+}

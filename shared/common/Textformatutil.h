@@ -43,6 +43,13 @@ size_t formatWideText(char16_t* target, size_t targetUnits, const char16_t* form
 const char16_t* formatProductText(const char16_t* format, const char16_t* argument);
 const char16_t* formatProductText(const char16_t* format, const char16_t* first, const char16_t* second);
 
+// --- texts from devices ---------------------------------------------------------------------------
+
+// A text as a device gave it (model, serial number, identity) made fit for a log line or the window:
+// every byte outside 0x20..0x7E becomes a blank, so that no line break or control byte a device sends
+// can add a line to a log. The length stays; records keep the bytes as they came.
+std::string printableText(std::string_view text);
+
 // --- escapes --------------------------------------------------------------------------------------
 
 // True when the text holds a backslash or a percent sign that is not doubled (a doubled pair is

@@ -70,6 +70,34 @@ TEST(ScenarioFile, StationWithEverySetting) {
   EXPECT_EQ(s.bytesPerSecond, 200 * MiB);
 }
 
+TEST(ScenarioFile, VolumesAndTheFaultsOfLockingAndReadingBack) {
+  const Scenario s = parsed(
+      "station SYW2\n"
+      "disk bay=0 length=64MiB\n"
+      "disk bay=1 length=32MiB\n"
+      "volume bay=0 size=16MiB letter=E\n"
+      "volume bay=0 size=8MiB\n"
+      "volume bay=1 size=31MiB\n"
+      "open-files bay=0\n"
+      "refuse-dismount bay=1\n"
+      "forget-writes bay=1\n"
+      "drop-copies\n");
+  ASSERT_EQ(s.disks.size(), 2u);
+  ASSERT_EQ(s.disks[0].volumes.size(), 2u);
+  EXPECT_EQ(s.disks[0].volumes[0].letter, 'e');
+  EXPECT_EQ(s.disks[0].volumes[0].size, 16 * MiB);
+  EXPECT_EQ(s.disks[0].volumes[1].letter, 0);
+  EXPECT_EQ(s.disks[1].volumes.at(0).size, 31 * MiB);  // just fits after the first MiB
+  ASSERT_EQ(s.faults.size(), 3u);
+  EXPECT_EQ(s.faults[0].kind, ScenarioFaultKind::openFiles);
+  EXPECT_EQ(s.faults[0].bay, 0);
+  EXPECT_EQ(s.faults[1].kind, ScenarioFaultKind::refuseDismount);
+  EXPECT_EQ(s.faults[2].kind, ScenarioFaultKind::forgetWrites);
+  EXPECT_EQ(s.faults[2].bay, 1);
+  EXPECT_TRUE(s.dropCopies);
+  EXPECT_EQ(parsed("plain length=4MiB\nvolume size=1MiB\nopen-files\n").disks[0].volumes.size(), 1u);
+}
+
 TEST(ScenarioFile, DefaultsOfAPlainDisk) {
   const Scenario s = parsed("plain length=8MiB\nwrite-error offset=4MiB\n");
   EXPECT_FALSE(s.station);
@@ -217,6 +245,17 @@ TEST(ScenarioFile, EveryMistakeNamesItsLine) {
        "image of line 4"},
       {"station SYWL\ndisk bay=0 length=768MiB backing=memory\ndisk bay=1 length=512MiB backing=memory\n", 3,
        "memory backing"},
+      {station + "volume bay=0\n", 3, "missing size="},
+      {station + "volume bay=0 size=1MiB letter=b\n", 3, "not c to z"},
+      {station + "volume bay=0 size=1MiB letter=e\nvolume bay=1 size=1MiB letter=E\n", 4, "taken by line 3"},
+      {station + "volume bay=0 size=3.5MiB\n", 3, "does not fit"},
+      {station + "volume bay=3 size=1MiB\n", 3, "bay 3 holds no disk"},
+      {station + "volume size=1MiB\n", 3, "missing bay="},
+      {station + "open-files bay=0\n", 3, "has no volume"},
+      {station + "refuse-dismount bay=0\n", 3, "has no volume"},
+      {station + "forget-writes bay=0 now\n", 3, "name=value"},
+      {"plain length=1MiB\ndrop-copies\n", 2, "needs a station"},
+      {station + "drop-copies\ndrop-copies\n", 4, "twice"},
       {"# nothing\n", 0, "no disk"},
       {"station SYWL\n", 0, "holds no disk"},
   };

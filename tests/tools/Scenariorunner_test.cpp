@@ -161,6 +161,19 @@ TEST_F(ScenarioRunnerTest, ScanFirstListsTheStationAndTheRunErasesWhatItFound) {
   EXPECT_EQ(compareImage(readAll(out() / "disk2.img"), {{0, 0x00}}), "");
 }
 
+TEST_F(ScenarioRunnerTest, VolumeWithOpenFilesIsDismountedAndTheDiskErasedWhole) {
+  ASSERT_EQ(run("plain length=4MiB backing=memory\n"
+                "volume size=2MiB letter=e\n"
+                "volume size=1MiB\n"
+                "open-files\n"
+                "method 22\n"
+                "pattern 256 256 256 256\n"),
+            0)
+      << output_;
+  EXPECT_TRUE(endsWith(logOf(1), "Erase Success\r\n")) << logOf(1);
+  EXPECT_EQ(compareImage(readAll(out() / "disk1.img"), {{0, 0xFF}}), "");
+}
+
 TEST_F(ScenarioRunnerTest, CancelAfterSomeBytesWritesTheCancelLines) {
   ASSERT_EQ(run("station SYWL\n"
                 "disk bay=0 length=2MiB\n"

@@ -142,7 +142,9 @@ struct Reader {
   int line = 0;
   bool sawStation = false, sawPlain = false, sawMethod = false, sawPattern = false, sawBacking = false;
   bool sawSelect = false, sawCancel = false, sawSpeed = false, sawRefuse = false, sawScan = false;
-  int selectLine = 0, patternLine = 0, refuseLine = 0, scanLine = 0;
+  bool sawDrop = false;
+  int selectLine = 0, patternLine = 0, refuseLine = 0, scanLine = 0, dropLine = 0;
+  std::vector<std::pair<int, ScenarioVolume>> volumes;  // bay (or unsaid), volume
   ScenarioBacking backing = ScenarioBacking::discard;
   bool unbuffered = false;
   std::vector<bool> diskBacking;  // per disk: the line named its own backing
@@ -428,6 +430,50 @@ bool onSwap(Reader& r, const Words& w, Failure* failure) {
   return true;
 }
 
+bool onVolume(Reader& r, const Words& w, Failure* failure) {
+  Settings settings;
+  int bay = 0;
+  if (!settings.read(w, 1, failure) || !baySetting(settings, false, &bay, failure)) return false;
+  ScenarioVolume v;
+  if (!sizeSetting(settings, "size", true, &v.size, failure)) return false;
+  if (v.size == 0) return fail(failure, "size= must be above 0");
+  if (const auto letter = settings.take("letter")) {
+    const std::string l = lower(*letter);
+    if (l.size() != 1 || l[0] < 'c' || l[0] > 'z')
+      return fail(failure, "letter=" + *letter + " is not c to z");
+    for (const auto& [b, other] : r.volumes) {
+      if (other.letter == l[0])
+        return fail(failure, "letter " + l + " is taken by line " + std::to_string(other.line));
+    }
+    v.letter = l[0];
+  }
+  if (!settings.finish("volume", failure)) return false;
+  v.line = r.line;
+  r.volumes.emplace_back(bay, v);
+  return true;
+}
+
+// A fault of a disk that takes nothing but the bay.
+template <ScenarioFaultKind kind>
+bool onDiskFault(Reader& r, const Words& w, Failure* failure) {
+  ScenarioFault fault;
+  fault.kind = kind;
+  Settings settings;
+  if (!settings.read(w, 1, failure) || !baySetting(settings, false, &fault.bay, failure)) return false;
+  if (!settings.finish(w[0], failure)) return false;
+  fault.line = r.line;
+  r.s.faults.push_back(fault);
+  return true;
+}
+
+bool onDropCopies(Reader& r, const Words& w, Failure* failure) {
+  if (!once(&r.sawDrop, "drop-copies", failure)) return false;
+  if (w.size() != 1) return fail(failure, "drop-copies takes nothing");
+  r.dropLine = r.line;
+  r.s.dropCopies = true;
+  return true;
+}
+
 bool onRefuseMode(Reader& r, const Words& w, Failure* failure) {
   if (!once(&r.sawRefuse, "refuse-mode", failure)) return false;
   r.refuseLine = r.line;
@@ -468,11 +514,26 @@ struct Keyword {
 };
 
 constexpr Keyword kKeywords[] = {
-    {"station", onStation}, {"disk", onDisk},     {"plain", onPlain},
-    {"select", onSelect},   {"method", onMethod}, {"pattern", onPattern},
-    {"backing", onBacking}, {"fail", onFail},     {"write-error", onWriteError},
-    {"unplug", onUnplug},   {"swap", onSwap},     {"refuse-mode", onRefuseMode},
-    {"cancel", onCancel},   {"speed", onSpeed},   {"scan", onScan},
+    {"station", onStation},
+    {"disk", onDisk},
+    {"plain", onPlain},
+    {"select", onSelect},
+    {"method", onMethod},
+    {"pattern", onPattern},
+    {"backing", onBacking},
+    {"fail", onFail},
+    {"write-error", onWriteError},
+    {"unplug", onUnplug},
+    {"swap", onSwap},
+    {"refuse-mode", onRefuseMode},
+    {"cancel", onCancel},
+    {"speed", onSpeed},
+    {"scan", onScan},
+    {"volume", onVolume},
+    {"open-files", onDiskFault<ScenarioFaultKind::openFiles>},
+    {"refuse-dismount", onDiskFault<ScenarioFaultKind::refuseDismount>},
+    {"forget-writes", onDiskFault<ScenarioFaultKind::forgetWrites>},
+    {"drop-copies", onDropCopies},
 };
 
 // --- checks of the whole file -------------------------------------------------------------------------
@@ -529,6 +590,22 @@ bool checkWhole(Reader& r, ScenarioError* error) {
       return at(r.selectLine, "bay " + std::to_string(bay) + " holds no disk");
   }
   if (r.sawRefuse && !s.station) return at(r.refuseLine, "refuse-mode needs a station");
+  if (r.sawDrop && !s.station) return at(r.dropLine, "drop-copies needs a station");
+  for (auto& [bay, v] : r.volumes) {
+    if (bay == kBayUnsaid) {
+      if (s.station) return at(v.line, "missing bay=");
+      bay = 0;
+    }
+    auto disk =
+        std::find_if(s.disks.begin(), s.disks.end(), [b = bay](const ScenarioDisk& d) { return d.bay == b; });
+    if (disk == s.disks.end()) return at(v.line, "bay " + std::to_string(bay) + " holds no disk");
+    uint64_t end = uint64_t(1) << 20;
+    for (const ScenarioVolume& before : disk->volumes) end += before.size;
+    if (v.size > disk->length || end > disk->length - v.size)
+      return at(v.line, "the volume does not fit on the disk in bay " + std::to_string(bay) +
+                            " (volumes start at 1 MiB, one after another)");
+    disk->volumes.push_back(v);
+  }
   if (r.sawScan && !s.station)
     return at(r.scanLine, "scan needs a station (the scan never lists a disk outside one)");
   for (ScenarioFault& f : s.faults) {
@@ -540,6 +617,10 @@ bool checkWhole(Reader& r, ScenarioError* error) {
     }
     const ScenarioDisk* d = diskInBay(s, f.bay);
     if (d == nullptr) return at(f.line, "bay " + std::to_string(f.bay) + " holds no disk");
+    const bool needsVolume =
+        f.kind == ScenarioFaultKind::openFiles || f.kind == ScenarioFaultKind::refuseDismount;
+    if (needsVolume && d->volumes.empty())
+      return at(f.line, "the disk in bay " + std::to_string(f.bay) + " has no volume: add a volume line");
     if (f.kind == ScenarioFaultKind::writeError && f.at >= d->length)
       return at(f.line, "offset " + std::to_string(f.at) + " is past the end of the disk in bay " +
                             std::to_string(f.bay) + " (" + std::to_string(d->length) + " bytes)");

@@ -14,12 +14,26 @@ enum class ScenarioModel : uint8_t { sywl, syw2, syw4 };
 enum class ScenarioReplyForm : uint8_t { jm, plain };
 enum class ScenarioBacking : uint8_t { memory, sparse, discard };
 enum class ScenarioRequest : uint8_t { open, layout, geometry, length };
-enum class ScenarioFaultKind : uint8_t { failRequest, writeError, unplug, swap };
+enum class ScenarioFaultKind : uint8_t {
+  failRequest,
+  writeError,
+  unplug,
+  swap,
+  openFiles,
+  refuseDismount,
+  forgetWrites
+};
 
 constexpr uint64_t kScenarioMemoryLimit = uint64_t(1) << 30;  // memory-backed bytes of one scenario
 constexpr uint64_t kScenarioMaxLength = uint64_t(1) << 48;    // 256 TiB
 constexpr int kScenarioModelChars = 40;                       // IDENTIFY words 27 to 46
 constexpr int kScenarioSerialChars = 20;                      // IDENTIFY words 10 to 19
+
+struct ScenarioVolume {
+  int line = 0;
+  char letter = 0;  // 0: no drive letter
+  uint64_t size = 0;
+};
 
 struct ScenarioDisk {
   int line = 0;
@@ -30,7 +44,8 @@ struct ScenarioDisk {
   std::string serial;
   ScenarioBacking backing = ScenarioBacking::discard;  // the file's backing unless the line names one
   bool unbuffered = false;                             // sparse: written around the system cache
-  std::string file;  // image; empty: "disk<bay+1>.img"; relative to the output folder
+  std::string file;                     // image; empty: "disk<bay+1>.img"; relative to the output folder
+  std::vector<ScenarioVolume> volumes;  // laid one after another from 1 MiB
 };
 
 struct ScenarioFault {
@@ -55,6 +70,7 @@ struct Scenario {
   std::vector<ScenarioFault> faults;
   bool refuseMode = false;
   bool refuseBusy = false;      // the refusal says busy rather than check condition
+  bool dropCopies = false;      // the station takes the mirror modes but makes no copies
   uint64_t cancelAfter = 0;     // bytes sent in the run; 0: never
   uint64_t bytesPerSecond = 0;  // 0: as fast as it goes
   bool scanFirst = false;       // the disk scan lists the station instead of a direct admission

@@ -22,6 +22,7 @@
 #include "Simclock.h"
 #include "Simulator.h"
 #include "Sunnywilldeviceutil.h"
+#include "Textformatutil.h"
 
 namespace fs = std::filesystem;
 
@@ -107,6 +108,14 @@ sim::DiskSpec diskSpec(const Scenario& s, const ScenarioDisk& d, size_t n, const
   if (d.backing == ScenarioBacking::sparse) spec.filePath = imagePath(out, d).string();
   sim::setIdentifyModel(spec.identify, d.model);
   sim::setIdentifySerial(spec.identify, d.serial);
+  for (const ScenarioVolume& v : d.volumes) {
+    sim::VolumeSpec volume;
+    volume.letter = v.letter;
+    volume.fileSystem = u"NTFS";
+    volume.totalBytes = v.size;
+    volume.freeBytes = v.size / 2;
+    spec.volumes.push_back(volume);
+  }
   return spec;
 }
 
@@ -201,8 +210,18 @@ void armFaults(const Scenario& s, const Machine& m) {
         break;
       case ScenarioFaultKind::swap:
         break;  // done by swapDisks
+      case ScenarioFaultKind::openFiles:
+        sim::setOpenFiles(disk, true);
+        break;
+      case ScenarioFaultKind::refuseDismount:
+        sim::refuseLockAndDismount(disk, true);
+        break;
+      case ScenarioFaultKind::forgetWrites:
+        sim::forgetWrites(disk, true);
+        break;
     }
   }
+  if (s.dropCopies) sim::dropMirrorCopies(m.station, true);
   if (s.refuseMode) {
     sim::Fault fault;
     fault.scsiStatus = s.refuseBusy ? sim::kScsiBusy : sim::kScsiCheckCondition;
@@ -402,8 +421,9 @@ void printReport(const Scenario& s, const RunnerReport& r, const fs::path& out) 
     const std::string log = !d.log.empty() ? d.log + ": " + d.logEnd
                             : d.selected   ? "(no log)"
                                            : "(not ticked)";
-    std::printf("%-4d %-30s %10s %10s  %-27s %s\n", d.bay, d.model.c_str(), byteSizeText(d.length).c_str(),
-                byteSizeText(d.bytesWritten).c_str(), coverage.c_str(), log.c_str());
+    std::printf("%-4d %-30s %10s %10s  %-27s %s\n", d.bay, printableText(d.model).c_str(),
+                byteSizeText(d.length).c_str(), byteSizeText(d.bytesWritten).c_str(), coverage.c_str(),
+                log.c_str());
   }
   std::printf("Logs:   %s\n", (out / "Velmora Log").string().c_str());
   for (const RunnerDiskReport& d : r.disks)

@@ -52,6 +52,7 @@ TEST(SlotTexts, NamesAreCutAfterThirteenCharactersAndIconsFollowTheKind) {
   EXPECT_EQ(slotName("ABCDEFGHIJKLM"), "ABCDEFGHIJKLM");
   EXPECT_EQ(slotName("ABCDEFGHIJKLMN"), "ABCDEFGHIJKLM...");
   EXPECT_EQ(slotName(""), "");
+  EXPECT_EQ(slotName("SUNNYWL\r\nBAY"), "SUNNYWL  BAY");  // a device's bytes never break the line
 
   struct Case {
     uint8_t bus;
@@ -93,6 +94,7 @@ TEST(SizeLine, UnitFromTheUnroundedValue) {
   EXPECT_EQ(sizeLine(u"Total Size", 1099511627776), u"Total Size: 1.00 TB");
   EXPECT_EQ(sizeLine(u"Total Size", 4000787030016), u"Total Size: 3.64 TB");
   EXPECT_EQ(serialLine(u"Serial number", "WD-123"), u"Serial number: WD-123");
+  EXPECT_EQ(serialLine(u"Serial number", "WD\n\x01"), u"Serial number: WD  ");
 }
 
 TEST(VolumeTable, RowsFollowTheGroupAndBarsShowTheFreeShare) {

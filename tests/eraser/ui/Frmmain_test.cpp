@@ -723,6 +723,7 @@ TEST_F(MainForm, RandomClicksAmongTwoStationsNeverChangeWhatARunErases) {
     stations.push_back(addStation(sim::StationModel::sywl, {{0, 2 * MiB}, {1, 3 * MiB}, {2, 2 * MiB}, {3, MiB}}, 100));
     stations.push_back(addStation(sim::StationModel::sywl, {{2, 2 * MiB + 4096}, {3, MiB + 4096}}, 200));
     deliver();
+    holding_ = true;
     holdWrites();
     confirmCorrectly();
     // What each station's run was given, and which of those disks its own page unticked.
