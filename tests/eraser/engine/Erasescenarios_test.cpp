@@ -39,13 +39,15 @@ enum class Trouble {
   unlisted,      // a disk sits in a free bay of the station but not in the list
   droppedCopies,  // the station takes the mirror but makes no copies
   forgetful,     // the disk acknowledges writes and keeps nothing
+  openFiles,     // its volume has open files: the lock is refused, the dismount still goes
+  lockedVolume,  // its volume refuses both the lock and the dismount
   count,
 };
 
 const char* troubleName(Trouble t) {
   static const char* names[] = {"none",   "write error", "cancel",   "refused mode", "busy mode",
                                 "unplug", "layout",      "open",     "drop",         "unlisted disk",
-                                "dropped copies", "forgetful disk"};
+                                "dropped copies", "forgetful disk", "open files", "volume that will not let go"};
   return names[int(t)];
 }
 
@@ -53,6 +55,7 @@ struct StationPlan {
   sim::StationModel model;
   std::vector<BayDisk> bays;  // in the order the scan finds them
   std::vector<int> selected;
+  std::vector<bool> volume;  // per disk: it carries a mounted volume (lettered or not)
   Trouble trouble = Trouble::none;
   size_t troubleDisk = 0;  // index into bays
   uint64_t troubleAt = 0;  // offset or byte count
@@ -78,11 +81,14 @@ StationPlan generateStation(std::mt19937& rng) {
   }
   if (s.bays.empty()) s.bays.push_back({pick(bays), 1048576, 512});
   std::shuffle(s.bays.begin(), s.bays.end(), rng);
-  for (const BayDisk& b : s.bays)
+  for (const BayDisk& b : s.bays) {
     if (pick(10) < 7) s.selected.push_back(b.bay);
+    s.volume.push_back(pick(10) < 4);
+  }
   if (pick(10) < 6) {
     s.trouble = Trouble(1 + pick(int(Trouble::count) - 1));
     s.troubleDisk = size_t(pick(int(s.bays.size())));
+    if (s.trouble == Trouble::openFiles || s.trouble == Trouble::lockedVolume) s.volume[s.troubleDisk] = true;
     // Half of the offsets fall where every disk has data: inside the mirrored range.
     const uint64_t smallest =
         std::min_element(s.bays.begin(), s.bays.end(), [](auto& a, auto& b) { return a.length < b.length; })->length;
@@ -174,9 +180,28 @@ bool isSelected(const StationPlan& p, int bay) {
   return std::find(p.selected.begin(), p.selected.end(), bay) != p.selected.end();
 }
 
+// A volume laid inside the disk, as a partition would be; every other one gets a drive letter.
+void addVolumeTo(sim::DiskId disk, uint64_t length) {
+  static char next = 'e';
+  sim::VolumeSpec v;
+  if (next <= 'z' && (next - 'e') % 2 == 0) v.letter = next;
+  ++next;
+  if (next > 'z') next = 'e';
+  v.fileSystem = u"NTFS";
+  v.offset = 4096;
+  v.length = (length - 4096) / 2 / 512 * 512;
+  v.totalBytes = v.length;
+  if (!sim::addVolume(disk, v)) {
+    v.letter = 0;
+    EXPECT_TRUE(sim::addVolume(disk, v));
+  }
+}
+
 void arm(Built& b) {
   const StationPlan& p = *b.plan;
   const sim::DiskId troubled = b.station.disks[p.troubleDisk];
+  for (size_t i = 0; i < p.bays.size(); ++i)
+    if (p.volume[i]) addVolumeTo(b.station.disks[i], p.bays[i].length);
   switch (p.trouble) {
     case Trouble::writeError:
       sim::failWritesAt(troubled, p.troubleAt - p.troubleAt % 512, 23);
@@ -221,6 +246,12 @@ void arm(Built& b) {
     case Trouble::forgetful:
       sim::forgetWrites(troubled, true);
       break;
+    case Trouble::openFiles:
+      sim::setOpenFiles(troubled, true);
+      break;
+    case Trouble::lockedVolume:
+      sim::refuseLockAndDismount(troubled, true);
+      break;
     default:
       break;
   }
@@ -235,6 +266,7 @@ bool hasOwnFault(const Built& b, size_t i) {
     case Trouble::layout:
     case Trouble::openFails:
     case Trouble::forgetful:
+    case Trouble::lockedVolume:
       return i == p.troubleDisk;
     case Trouble::drop:
       return b.dropped && i == p.troubleDisk;

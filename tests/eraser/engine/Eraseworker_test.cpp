@@ -615,4 +615,46 @@ TEST_F(EraseRunTest, TheReadBackIsCountedAndItsErrorsEndTheLog) {
   }
 }
 
+TEST_F(EraseRunTest, EveryVolumeTheMirrorReachesIsLockedAndDismountedBeforeItGoesOnAndHeldToTheEnd) {
+  const auto s = addStation(sim::StationModel::sywl, {{0, 4 * MiB}, {1, 6 * MiB}});
+  sim::VolumeSpec v;
+  v.letter = 'k';
+  v.fileSystem = u"NTFS";
+  v.totalBytes = 2 * MiB;
+  ASSERT_TRUE(sim::addVolume(s.disks[1], v));  // on the disk only the mirror writes at first
+  std::vector<sim::VolumeState> seen;
+  sim::setWriteHook([&](sim::DiskId, uint64_t) {
+    if (seen.empty()) seen.push_back(sim::volumeState("\\\\.\\k:"));
+  });
+  selectBays({0, 1});
+  eraseNow(0, 1);
+  EXPECT_EQ(sim::modeCommands(s.id), (std::vector<uint8_t>{2, 1, 2})) << "the mirror was used, not a fallback";
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_TRUE(seen[0].locked || !seen[0].mounted) << "the volume was let go before the first write";
+  expectWholeDiskPasses(s.disks[0], 1);
+  expectWholeDiskPasses(s.disks[1], 1);
+  EXPECT_EQ(lastEnding(folder_.log("_Disk2.txt")), "Erase Success");
+  // The run has ended: its handles are closed and the volume can be opened again.
+  DevHandle h = devOpen("\\\\.\\k:", DevOpenMode::shared, nullptr);
+  EXPECT_TRUE(isValidDevHandle(h) || !sim::volumeState("\\\\.\\k:").exists);
+  if (isValidDevHandle(h)) devClose(h);
+  EXPECT_EQ(sim::openHandleCount(s.disks[1]), 0);
+}
+
+TEST_F(EraseRunTest, AVolumeThatWillNotLetGoKeepsItsDiskOutAndTheOthersAreErasedOnTheirOwn) {
+  const auto s = addStation(sim::StationModel::sywl, {{0, 4 * MiB}, {1, 6 * MiB}, {2, 5 * MiB}});
+  sim::VolumeSpec v;
+  v.fileSystem = u"NTFS";
+  v.totalBytes = 2 * MiB;
+  ASSERT_TRUE(sim::addVolume(s.disks[1], v));  // no drive letter: found through the volume enumeration
+  sim::refuseLockAndDismount(s.disks[1], true);
+  selectBays({0, 1, 2});
+  eraseNow(0, 1);
+  EXPECT_EQ(sim::bytesWritten(s.disks[1]), 0u);
+  EXPECT_EQ(lastEnding(folder_.log("_Disk2.txt")), "Disk Init Error");
+  EXPECT_EQ(sim::modeCommands(s.id), (std::vector<uint8_t>{2})) << "no mirror over a disk that is out";
+  expectWholeDiskPasses(s.disks[0], 1);
+  expectWholeDiskPasses(s.disks[2], 1);
+}
+
 }  // namespace
