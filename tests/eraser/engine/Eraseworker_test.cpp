@@ -615,4 +615,44 @@ TEST_F(EraseRunTest, TheReadBackIsCountedAndItsErrorsEndTheLog) {
   }
 }
 
+// --- unticks and vanishing disks inside the mirrored range ---------------------------------------
+
+TEST_F(EraseRunTest, AnUntickInsideTheMirroredRangeStopsThatDiskAndItsLogEndsCancelled) {
+  // Equal lengths: the mirrored range is every disk's whole length, so nothing after it would
+  // tell the dropped disk apart.
+  struct Case {
+    const char* name;
+    size_t dropped;  // index into the station's disks
+  } cases[] = {{"a target of the mirror", 1}, {"the disk the mirror writes through", 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    resetMachine();
+    LogFolder folder;
+    const auto D = sim::Backing::discarding;
+    const auto s = addStation(sim::StationModel::sywl, {{0, 16 * MiB, 512, D}, {1, 16 * MiB, 512, D}, {2, 16 * MiB, 512, D}});
+    selectBays({0, 1, 2});
+    std::atomic<uint64_t> atDrop{0};
+    std::atomic<bool> done{false};
+    sim::setWriteHook([&](sim::DiskId, uint64_t) {
+      if (done || sim::stationMode(s.id) == sim::BayMode::independent) return;
+      if (sim::bytesWritten(s.disks[c.dropped]) < 4 * MiB) return;
+      done = true;
+      atDrop = sim::bytesWritten(s.disks[c.dropped]);
+      eraseRunOf(*s.head)->dropBay(int32_t(c.dropped));  // the disks sit in bays 0, 1, 2
+    });
+    eraseNow(0, 6);  // seven passes, ending AA
+    ASSERT_TRUE(done);
+    EXPECT_LE(sim::bytesWritten(s.disks[c.dropped]), atDrop + MiB) << "the unticked disk went on receiving the mirror";
+    EXPECT_EQ(lastEnding(folder.log("_Disk" + std::to_string(c.dropped + 1) + ".txt")), "Erase Cancel");
+    for (size_t i = 0; i < s.disks.size(); ++i) {
+      if (i == c.dropped) continue;
+      SCOPED_TRACE("bay " + std::to_string(i));
+      EXPECT_EQ(sim::coverage(s.disks[i]), (std::vector<sim::ByteRange>{{0, 16 * MiB}}));
+      EXPECT_GE(sim::bytesWritten(s.disks[i]), 7 * 16 * MiB);
+      EXPECT_EQ(lastEnding(folder.log("_Disk" + std::to_string(i + 1) + ".txt")), "Erase Success");
+    }
+    EXPECT_EQ(sim::stationMode(s.id), sim::BayMode::independent);
+  }
+}
+
 }  // namespace
