@@ -141,9 +141,12 @@ struct Built {
   SimStation station;
   sim::DiskId unlisted = sim::kNone;
   std::atomic<uint64_t> written{0};
+  int32_t totalPasses = 0;
   EraseRunHandle run;
   bool cancelled = false;
   bool dropped = false;
+  uint64_t bytesAtDrop = 0;  // what the dropped disk had received when its bay was unticked
+  bool wholeAtDrop = false;  // it had every pass over its whole length by then
 };
 
 // The log of the disk in that bay with that length (the stations of one scenario differ in lengths).
@@ -262,6 +265,9 @@ void runScenario(uint32_t seed) {
     auto b = std::make_unique<Built>();
     b->plan = &s.stations[k];
     b->station = addStation(s.stations[k].model, s.stations[k].bays, uint32_t(100 + k));
+    clErase counted;
+    buildPasses(counted, s.method, s.pattern);
+    b->totalPasses = counted.totalPasses;
     built.push_back(std::move(b));
   }
   const sim::DiskId outside = addPlainDisk(1048576);
@@ -295,6 +301,10 @@ void runScenario(uint32_t seed) {
       }
       if (p.trouble == Trouble::drop && total >= p.troubleAt && !b->dropped) {
         b->dropped = true;
+        const sim::DiskId d = ds[p.troubleDisk];
+        b->bytesAtDrop = sim::bytesWritten(d);
+        b->wholeAtDrop = sim::coverage(d) == std::vector<sim::ByteRange>{{0, p.bays[p.troubleDisk].length}} &&
+                         b->bytesAtDrop >= uint64_t(b->totalPasses) * p.bays[p.troubleDisk].length;
         b->run->dropBay(p.bays[p.troubleDisk].bay);
       }
     }
@@ -341,6 +351,14 @@ void runScenario(uint32_t seed) {
         EXPECT_TRUE(ownEnding(ending)) << "the log does not end with the disk's own verdict: " << ending;
         const bool excused = hasOwnFault(b, i) || b.cancelled;
         EXPECT_TRUE(excused) << "a disk without a fault of its own ended " << ending;
+      }
+      if (b.dropped && i == p.troubleDisk) {
+        // The untick takes the disk out at once: at most the write in flight follows, and a disk
+        // that was not yet whole ends cancelled.
+        EXPECT_LE(sim::bytesWritten(disk), b.bytesAtDrop + 1048576) << "the unticked disk went on being written";
+        if (!b.wholeAtDrop) {
+          EXPECT_EQ(ending, "Erase Cancel") << "an unticked disk";
+        }
       }
     }
     if (b.unlisted != sim::kNone) {
