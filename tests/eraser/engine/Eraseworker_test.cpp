@@ -655,4 +655,31 @@ TEST_F(EraseRunTest, AnUntickInsideTheMirroredRangeStopsThatDiskAndItsLogEndsCan
   }
 }
 
+TEST_F(EraseRunTest, AMirrorTargetThatWasGoneForAMomentIsNotCreditedWithTheCopiesItMissed) {
+  // The target is pulled out and pushed back in during the first pass: the station made no copy
+  // for it meanwhile, and the later passes hide the gap from any read-back.
+  const auto D = sim::Backing::discarding;
+  const auto s = addStation(sim::StationModel::sywl, {{0, 32 * MiB, 512, D}, {1, 32 * MiB, 512, D}});
+  selectBays({0, 1});
+  std::atomic<int> state{0};  // 0 before, 1 gone, 2 back
+  sim::setWriteHook([&](sim::DiskId disk, uint64_t bytes) {
+    if (disk != s.disks[0] || sim::stationMode(s.id) == sim::BayMode::independent) return;
+    if (state == 0 && bytes >= 8 * MiB) {
+      state = 1;
+      sim::unplug(s.disks[1]);
+    } else if (state == 1 && bytes >= 10 * MiB) {
+      state = 2;
+      sim::replug(s.disks[1]);
+    }
+  });
+  eraseNow(0, 6);  // seven passes
+  ASSERT_EQ(state, 2);
+  const std::string ending = lastEnding(folder_.log("_Disk2.txt"));
+  if (ending == "Erase Success") {
+    EXPECT_GE(sim::bytesWritten(s.disks[1]), 7 * 32 * MiB) << "success claimed for a disk that missed writes";
+  }
+  expectWholeDiskPasses(s.disks[0], 7);
+  EXPECT_EQ(lastEnding(folder_.log("_Disk1.txt")), "Erase Success");
+}
+
 }  // namespace
