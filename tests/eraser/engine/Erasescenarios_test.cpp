@@ -39,13 +39,14 @@ enum class Trouble {
   unlisted,      // a disk sits in a free bay of the station but not in the list
   droppedCopies,  // the station takes the mirror but makes no copies
   forgetful,     // the disk acknowledges writes and keeps nothing
+  blink,         // one disk pulled out after some bytes and pushed back in a moment later
   count,
 };
 
 const char* troubleName(Trouble t) {
   static const char* names[] = {"none",   "write error", "cancel",   "refused mode", "busy mode",
                                 "unplug", "layout",      "open",     "drop",         "unlisted disk",
-                                "dropped copies", "forgetful disk"};
+                                "dropped copies", "forgetful disk", "blink"};
   return names[int(t)];
 }
 
@@ -145,6 +146,7 @@ struct Built {
   EraseRunHandle run;
   bool cancelled = false;
   bool dropped = false;
+  int blinked = 0;  // 1 while the blinking disk is out, 2 once it is back
   uint64_t bytesAtDrop = 0;  // what the dropped disk had received when its bay was unticked
   bool wholeAtDrop = false;  // it had every pass over its whole length by then
 };
@@ -238,6 +240,7 @@ bool hasOwnFault(const Built& b, size_t i) {
     case Trouble::layout:
     case Trouble::openFails:
     case Trouble::forgetful:
+    case Trouble::blink:
       return i == p.troubleDisk;
     case Trouble::drop:
       return b.dropped && i == p.troubleDisk;
@@ -298,6 +301,13 @@ void runScenario(uint32_t seed) {
       if (p.trouble == Trouble::cancel && total >= p.troubleAt && !b->cancelled) {
         b->cancelled = true;
         b->run->cancel();
+      }
+      if (p.trouble == Trouble::blink && b->blinked == 0 && total >= p.troubleAt) {
+        b->blinked = 1;
+        sim::unplug(ds[p.troubleDisk]);
+      } else if (p.trouble == Trouble::blink && b->blinked == 1 && total >= p.troubleAt + 1048576) {
+        b->blinked = 2;
+        sim::replug(ds[p.troubleDisk]);
       }
       if (p.trouble == Trouble::drop && total >= p.troubleAt && !b->dropped) {
         b->dropped = true;
