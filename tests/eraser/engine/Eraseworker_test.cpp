@@ -682,4 +682,22 @@ TEST_F(EraseRunTest, AMirrorTargetThatWasGoneForAMomentIsNotCreditedWithTheCopie
   EXPECT_EQ(lastEnding(folder_.log("_Disk1.txt")), "Erase Success");
 }
 
+TEST_F(EraseRunTest, AStationThatStaysMirroringAfterTheMirroredRangeNeverCopiesOneDisksWritesOntoAnother) {
+  // The station takes the mirror, then refuses every later mode command. The remainders are no
+  // longer each disk's own: whatever is written to bay 1 would also reach bay 2.
+  const auto s = addStation(sim::StationModel::sywl, {{0, 2 * MiB}, {1, 3 * MiB}, {2, 3 * MiB}});
+  selectBays({0, 1, 2});
+  sim::failWritesAt(s.disks[2], 2 * MiB + MiB / 2, 23);  // a bad sector of bay 2, past the mirrored range
+  std::atomic<bool> refused{false};
+  sim::setWriteHook([&](sim::DiskId, uint64_t) {
+    if (!refused && sim::stationMode(s.id) != sim::BayMode::independent) {
+      refused = true;
+      sim::failModeCommand(s.id, {});
+    }
+  });
+  eraseNow(0, 1);
+  ASSERT_TRUE(refused);
+  EXPECT_NE(lastEnding(folder_.log("_Disk2.txt")), "WriteFile Error:23") << "bay 1 took the blame for bay 2's sector";
+}
+
 }  // namespace
