@@ -700,4 +700,24 @@ TEST_F(EraseRunTest, AStationThatStaysMirroringAfterTheMirroredRangeNeverCopiesO
   EXPECT_NE(lastEnding(folder_.log("_Disk2.txt")), "WriteFile Error:23") << "bay 1 took the blame for bay 2's sector";
 }
 
+TEST_F(EraseRunTest, ADiskSwappedUnderItsPathAfterItsCheckNeverReceivesTheMirror) {
+  // A bridge whose path belongs to the bay: bay 1's disk is exchanged for a stranger of the same
+  // length while the run still prepares the disk after it.
+  const auto s = addStation(sim::StationModel::sywl, {{0, 4 * MiB}, {1, 4 * MiB}, {2, 4 * MiB}});
+  selectBays({0, 1, 2});
+  std::atomic<sim::DiskId> stranger{sim::kNone};
+  setDebugSink([&](const std::string& text) {
+    if (stranger != sim::kNone || text.rfind("Disk 2, TotalByte", 0) != 0) return;
+    sim::DiskSpec spec = sim::diskSpec(s.disks[1]);
+    spec.deviceNumber += 300;
+    sim::setAtaString(spec.identify, 10, 1, "XX");
+    stranger = sim::swapDisk(s.disks[1], spec);
+  });
+  eraseNow(0, 1);
+  ASSERT_NE(stranger, sim::kNone);
+  EXPECT_EQ(sim::bytesWritten(stranger), 0u) << "the mirror wrote a disk nobody ticked";
+  EXPECT_NE(lastEnding(folder_.log("_Disk2.txt")), "Erase Success");
+  for (size_t i : {size_t(0), size_t(2)}) expectWholeDiskPasses(s.disks[i], 1);
+}
+
 }  // namespace
