@@ -720,4 +720,25 @@ TEST_F(EraseRunTest, ADiskSwappedUnderItsPathAfterItsCheckNeverReceivesTheMirror
   for (size_t i : {size_t(0), size_t(2)}) expectWholeDiskPasses(s.disks[i], 1);
 }
 
+TEST_F(EraseRunTest, TheCloseWaitThatGivesUpOnAHungWorkerLeavesNoStationMirroring) {
+  // The window goes after its bound while a write inside the mirrored range never returns: the
+  // process ends, the station stays on, and nothing of ours is left to switch it back.
+  const auto s = addStation(sim::StationModel::sywl, {{0, 4 * MiB}, {1, 4 * MiB}});
+  selectBays({0, 1});
+  std::atomic<bool> release{false}, hung{false};
+  sim::setWriteHook([&](sim::DiskId, uint64_t) {
+    if (sim::stationMode(s.id) == sim::BayMode::independent) return;
+    hung = true;
+    while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  });
+  const EraseRunHandle run = startErase(requestAt(0, 1));
+  ASSERT_TRUE(run);
+  for (int i = 0; i < 5000 && !hung; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_TRUE(hung);
+  EXPECT_FALSE(stopEraseWorkers(200));
+  EXPECT_EQ(sim::stationMode(s.id), sim::BayMode::independent) << "the station was left mirroring at the close";
+  release = true;
+  EXPECT_TRUE(stopEraseWorkers(5000));
+}
+
 }  // namespace
