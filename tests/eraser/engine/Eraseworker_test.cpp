@@ -741,4 +741,30 @@ TEST_F(EraseRunTest, TheCloseWaitThatGivesUpOnAHungWorkerLeavesNoStationMirrorin
   EXPECT_TRUE(stopEraseWorkers(5000));
 }
 
+TEST_F(EraseRunTest, TheDiskTheMirrorWritesThroughMovedToAnotherStationDoesNotSwitchBackTheWrongStation) {
+  // Pulled out inside the mirrored range and pushed into the other station: its path now carries
+  // mode commands to that station, not to the one still mirroring.
+  const auto a = addStation(sim::StationModel::sywl, {{0, 4 * MiB}, {1, 4 * MiB}, {2, 4 * MiB}}, 100);
+  const auto b = addStation(sim::StationModel::syw2, {{0, 2 * MiB}}, 200);
+  selectBays({0, 1, 2});
+  const EraseRequest request = requestAt(0, 1);
+  std::atomic<bool> moved{false};
+  sim::setWriteHook([&](sim::DiskId disk, uint64_t) {
+    if (moved || disk != a.disks[0] || sim::stationMode(a.id) == sim::BayMode::independent) return;
+    moved = true;
+    sim::removeFromBay(a.disks[0]);
+    sim::insertDisk(b.id, 1, a.disks[0]);
+    sim::replug(a.disks[0]);
+  });
+  ASSERT_TRUE(runEraseHere(request));
+  ASSERT_TRUE(moved);
+  EXPECT_EQ(sim::stationMode(a.id), sim::BayMode::independent) << "the station of the run was left mirroring";
+  EXPECT_EQ(sim::bytesWritten(b.disks[0]), 0u);
+  for (size_t i : {size_t(1), size_t(2)}) {
+    SCOPED_TRACE("bay " + std::to_string(i));
+    EXPECT_EQ(lastEnding(folder_.log("_Disk" + std::to_string(i + 1) + ".txt")), "Erase Success");
+    EXPECT_EQ(sim::coverage(a.disks[i]), (std::vector<sim::ByteRange>{{0, 4 * MiB}}));
+  }
+}
+
 }  // namespace
