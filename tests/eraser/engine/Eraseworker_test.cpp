@@ -767,4 +767,25 @@ TEST_F(EraseRunTest, TheDiskTheMirrorWritesThroughMovedToAnotherStationDoesNotSw
   }
 }
 
+TEST_F(EraseRunTest, ACancelWhileTheRunPreparesLeavesTheDrivesLayoutsOfItsDisksAlone) {
+  // Deleting a drive layout destroys the partition table: a run cancelled before its first job
+  // (and a Start whose thread could not be made, which runs cancelled) must not do it.
+  const auto s = addStation(sim::StationModel::sywl, {{0, 4 * MiB}, {1, 4 * MiB}, {2, 4 * MiB}});
+  selectBays({0, 1, 2});
+  std::atomic<bool> cancelled{false};
+  setDebugSink([&](const std::string& text) {
+    if (cancelled || text.rfind("Disk 0, TotalByte", 0) != 0) return;
+    cancelled = true;
+    cancelAll();
+  });
+  eraseNow(0, 1);
+  ASSERT_TRUE(cancelled);
+  for (size_t i = 0; i < s.disks.size(); ++i) {
+    SCOPED_TRACE("bay " + std::to_string(i));
+    EXPECT_EQ(sim::layoutDeletions(s.disks[i]), 0u) << "the layout of a disk of a cancelled run was deleted";
+    EXPECT_EQ(sim::bytesWritten(s.disks[i]), 0u);
+    EXPECT_EQ(lastEnding(folder_.log("_Disk" + std::to_string(i + 1) + ".txt")), "Erase Cancel");
+  }
+}
+
 }  // namespace
