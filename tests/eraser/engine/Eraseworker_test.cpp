@@ -788,4 +788,28 @@ TEST_F(EraseRunTest, ACancelWhileTheRunPreparesLeavesTheDrivesLayoutsOfItsDisksA
   }
 }
 
+TEST_F(EraseRunTest, ADiskPushedIntoAFreeBayInsideTheMirroredRangeStopsTheMirrorSoon) {
+  // The station copies onto every occupied bay: the run cannot refuse the first copies a newcomer
+  // gets, but it must notice it and stop mirroring within a few blocks, not at the range's end.
+  const auto D = sim::Backing::discarding;
+  const auto s = addStation(sim::StationModel::sywl, {{0, 64 * MiB, 512, D}, {1, 64 * MiB, 512, D}});
+  selectBays({0, 1});
+  sim::DiskSpec spec = sim::diskSpec(s.disks[0]);
+  spec.path += "-late";
+  spec.deviceNumber += 400;
+  spec.parentInstance = 0;  // the station gives it its own when it goes in
+  const sim::DiskId stranger = sim::addDisk(spec);
+  std::atomic<bool> inserted{false};
+  sim::setWriteHook([&](sim::DiskId, uint64_t bytes) {
+    if (inserted || bytes < 4 * MiB || sim::stationMode(s.id) == sim::BayMode::independent) return;
+    inserted = true;
+    sim::insertDisk(s.id, 3, stranger);
+  });
+  eraseNow(0, 1);
+  ASSERT_TRUE(inserted);
+  EXPECT_LE(sim::bytesWritten(stranger), 8 * MiB) << "the mirror went on writing a disk nobody ticked";
+  for (sim::DiskId d : s.disks) EXPECT_EQ(sim::coverage(d), (std::vector<sim::ByteRange>{{0, 64 * MiB}}));
+  EXPECT_EQ(sim::stationMode(s.id), sim::BayMode::independent);
+}
+
 }  // namespace
