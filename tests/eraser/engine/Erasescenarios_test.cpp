@@ -78,6 +78,11 @@ StationPlan generateStation(std::mt19937& rng) {
     s.bays.push_back({bay, sectors * sector, sector});
   }
   if (s.bays.empty()) s.bays.push_back({pick(bays), 1048576, 512});
+  // Disks of one model: the mirrored range is every disk's whole length.
+  if (pick(4) == 0) {
+    const uint64_t length = s.bays[0].length + 4096 - s.bays[0].length % 4096;
+    for (BayDisk& b : s.bays) b.length = length;
+  }
   std::shuffle(s.bays.begin(), s.bays.end(), rng);
   for (const BayDisk& b : s.bays)
     if (pick(10) < 7) s.selected.push_back(b.bay);
