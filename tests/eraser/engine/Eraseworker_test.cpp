@@ -812,4 +812,24 @@ TEST_F(EraseRunTest, ADiskPushedIntoAFreeBayInsideTheMirroredRangeStopsTheMirror
   EXPECT_EQ(sim::stationMode(s.id), sim::BayMode::independent);
 }
 
+TEST_F(EraseRunTest, AMirrorTargetThatGotNoCopiesIsNotReadBackAsErasedByAPassOfZeros) {
+  // A disk mostly empty, as most are: zeros everywhere but a few files. The station takes the
+  // mirror and makes no copies; the target's samples read zeros, as the pass of zeros would leave them.
+  const auto s = addStation(sim::StationModel::syw2, {{0, 4 * MiB}, {1, 4 * MiB}});
+  const std::string path = sim::diskSpec(s.disks[1]).path;
+  DevHandle h = devOpen(path.c_str(), DevOpenMode::shared, nullptr);
+  ASSERT_TRUE(isValidDevHandle(h));
+  const std::vector<uint8_t> file(4096, 0x5A);
+  ASSERT_EQ(devWrite(h, MiB + 65536, file.data(), uint32_t(file.size())), 0u);
+  devClose(h);
+  sim::dropMirrorCopies(s.id, true);
+  selectBays({0, 1});
+  eraseNow(0, 1);
+  if (lastEnding(folder_.log("_Disk2.txt")) == "Erase Success") {
+    EXPECT_EQ(sim::readBytes(s.disks[1], MiB + 65536, 4096), std::vector<uint8_t>(4096, 0))
+        << "success claimed for a disk that still holds its data";
+  }
+  EXPECT_EQ(lastEnding(folder_.log("_Disk1.txt")), "Erase Success");
+}
+
 }  // namespace
