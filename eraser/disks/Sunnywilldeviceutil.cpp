@@ -85,6 +85,7 @@ struct MirroringStation {
   uint32_t parentInstance;
   uint32_t dockModel;
   std::vector<std::string> paths;
+  bool ownedByRun;  // its run switched the mirror on and has not yet switched it back
 };
 
 std::mutex& mirroringLock() {
@@ -97,15 +98,16 @@ std::vector<MirroringStation>& mirroringStations() {
   return stations;
 }
 
-void remember(uint32_t parentInstance, uint32_t dockModel, const std::vector<std::string>& paths) {
+void remember(uint32_t parentInstance, uint32_t dockModel, const std::vector<std::string>& paths, bool ownedByRun) {
   std::lock_guard<std::mutex> hold(mirroringLock());
   for (MirroringStation& s : mirroringStations()) {
     if (s.parentInstance == parentInstance) {
       s.paths = paths;
+      s.ownedByRun = ownedByRun;
       return;
     }
   }
-  mirroringStations().push_back({parentInstance, dockModel, paths});
+  mirroringStations().push_back({parentInstance, dockModel, paths, ownedByRun});
 }
 
 void forget(uint32_t parentInstance) {
@@ -116,15 +118,21 @@ void forget(uint32_t parentInstance) {
             all.end());
 }
 
-// The given paths first, then every other disk the system shows in the station (the head may be gone).
-std::vector<std::string> stationPaths(uint32_t parentInstance, std::vector<std::string> paths) {
+// The paths the system shows in the station now, the given ones first (the head may be gone, and a
+// disk moved to another station would carry the command there). Without an answer from the
+// enumeration, the given paths.
+std::vector<std::string> stationPaths(uint32_t parentInstance, const std::vector<std::string>& paths) {
   if (parentInstance == 0) return paths;
   const DiskEnumeration found = enumerateDiskInterfaces();
-  for (const DiskInterface& d : found.interfaces) {
-    if (d.parentInstance == parentInstance && std::find(paths.begin(), paths.end(), d.devicePath) == paths.end())
-      paths.push_back(d.devicePath);
-  }
-  return paths;
+  if (found.error != 0) return paths;
+  std::vector<std::string> present, ordered;
+  for (const DiskInterface& d : found.interfaces)
+    if (d.parentInstance == parentInstance) present.push_back(d.devicePath);
+  for (const std::string& p : paths)
+    if (std::find(present.begin(), present.end(), p) != present.end()) ordered.push_back(p);
+  for (const std::string& p : present)
+    if (std::find(ordered.begin(), ordered.end(), p) == ordered.end()) ordered.push_back(p);
+  return ordered;
 }
 
 bool resetOnce(uint32_t dockModel, const std::vector<std::string>& paths) {
@@ -148,8 +156,12 @@ bool resetStation(uint32_t parentInstance, uint32_t dockModel, const std::vector
     if (uint32_t(devTickCount() - start) >= retryMilliseconds) break;
     devSleep(kResetPause);
   }
-  if (parentInstance != 0) remember(parentInstance, dockModel, paths);
+  if (parentInstance != 0) remember(parentInstance, dockModel, paths, false);
   return false;
+}
+
+void noteStationMirroring(uint32_t parentInstance, uint32_t dockModel, const std::vector<std::string>& paths) {
+  if (parentInstance != 0) remember(parentInstance, dockModel, paths, true);
 }
 
 bool stationMayBeMirroring(uint32_t parentInstance) {
@@ -160,7 +172,7 @@ bool stationMayBeMirroring(uint32_t parentInstance) {
   return false;
 }
 
-bool retryStationResets() {
+bool retryStationResets(bool includeRuns) {
   std::vector<MirroringStation> pending;
   {
     std::lock_guard<std::mutex> hold(mirroringLock());
@@ -168,6 +180,7 @@ bool retryStationResets() {
   }
   bool all = true;
   for (const MirroringStation& s : pending) {
+    if (s.ownedByRun && !includeRuns) continue;
     if (resetOnce(s.dockModel, stationPaths(s.parentInstance, s.paths))) {
       forget(s.parentInstance);
     } else {

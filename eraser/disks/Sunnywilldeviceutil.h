@@ -37,8 +37,12 @@ bool resetStation(uint32_t parentInstance, uint32_t dockModel, const std::vector
 // Stations that may still be mirroring because nobody could switch them back: the next scan pass,
 // the next run on the station and the window's close wait try them again.
 bool stationMayBeMirroring(uint32_t parentInstance);
+// Noted by a run right before it switches a station's mirror on: should the run never come back (a
+// worker the close wait gives up on), the close wait still switches the station back. A run's own
+// station is left to the run by the scan (includeRuns false).
+void noteStationMirroring(uint32_t parentInstance, uint32_t dockModel, const std::vector<std::string>& paths);
 // Tries every remembered station once more; true when none is left.
-bool retryStationResets();
+bool retryStationResets(bool includeRuns = false);
 void forgetMirroringStations();  // tests
 
 // The value byte of the mode command for a station model.

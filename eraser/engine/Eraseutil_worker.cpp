@@ -7,6 +7,7 @@
 #include <cinttypes>
 #include <deque>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 
@@ -27,6 +28,7 @@ constexpr uint32_t kQuickMilliseconds = 10000;
 constexpr uint32_t kProgressMilliseconds = 500;
 constexpr uint32_t kMirrorRetry = 1000;  // ms a busy station is asked to mirror
 constexpr uint32_t kRetryPause = 100;
+constexpr uint32_t kSurveySteps = 32;  // writes (of up to 1 MiB) between two looks at a mirroring station
 
 std::atomic<uint64_t> nextRunId{1};
 
@@ -109,8 +111,8 @@ class RunExecution {
   // onto disks nobody ticked), each disk's volumes locked and dismounted, each disk opened, identified
   // and its layout deleted.
   void prepare() {
-    const bool leftMirroring = dock_ && stationMayBeMirroring(request_.head->parentInstance);
-    if (dock_ && !resetToIndependent() && leftMirroring) {
+    // A station whose mode nobody knows may copy any write onto any of its disks.
+    if (dock_ && !resetToIndependent()) {
       debugOutputf("Docking cannot be switched to independent: nothing is written");
       for (size_t i = 0; i < disks_.size(); ++i) fail(i, "Disk Init Error");
     }
@@ -121,6 +123,7 @@ class RunExecution {
       disks_[i].sectorSize = d.sectorSize > 0 ? d.sectorSize : 512;
       if (skip_[i]) continue;
       debugOutputf("Disk %d, TotalByte:%" PRId64, d.bayIndex, d.diskLength);
+      if (cancelledWhilePreparing(i)) continue;
       // Windows refuses writes into a mounted volume, and a file system left mounted may write its
       // cached metadata back over the erased disk: every volume is locked and dismounted until the
       // run ends, mirror targets included.
@@ -128,6 +131,7 @@ class RunExecution {
         fail(i, "Disk Init Error");
         continue;
       }
+      if (cancelledWhilePreparing(i)) continue;
       clErase probe;  // deletes the drive layout; writes nothing
       const DiskIdentity identity = identityOf(d);
       probe.open(d.devicePath, 0, 0, &identity);
@@ -142,13 +146,23 @@ class RunExecution {
     }
   }
 
+  // Cancelled while preparing: what is not prepared yet is left as it is.
+  bool cancelledWhilePreparing(size_t i) {
+    if (run_.running()) return false;
+    outcomes_[i].stopped = true;
+    skip_[i] = true;
+    return true;
+  }
+
   void fail(size_t i, const std::string& error) {
     if (outcomes_[i].ownError.empty()) outcomes_[i].ownError = error;
     skip_[i] = true;
   }
 
-  // The disks the station shows right now, matched to the run's disks.
-  StationSurvey survey() const {
+  // The disks the station shows right now, matched to the run's disks. With identify, each disk found
+  // at a planned path is asked whether it is still the planned disk (a bridge's path can belong to
+  // the bay); without, the paths are enough (the quick look taken inside the mirrored range).
+  StationSurvey survey(bool identify = true) const {
     StationSurvey s;
     const uint32_t parent = request_.head->parentInstance;
     if (parent == 0) return s;
@@ -158,16 +172,24 @@ class RunExecution {
       if (d.parentInstance != parent) continue;
       StationMember m;
       for (size_t i = 0; i < disks_.size(); ++i) {
-        if (!skip_[i] && samePath(disk(i).devicePath, d.devicePath)) {
+        if (!skip_[i] && samePath(disk(i).devicePath, d.devicePath) && (!identify || stillPlanned(i))) {
           m.planned = int32_t(i);
           m.bay = disks_[i].bay;
         }
       }
-      if (m.planned < 0) m.bay = bayOfPath(d.devicePath);
+      if (m.planned < 0) m.bay = identify ? bayOfPath(d.devicePath) : -1;
       s.members.push_back(m);
     }
     s.complete = true;
     return s;
+  }
+
+  bool stillPlanned(size_t i) const {
+    DevHandle h = devOpen(disk(i).devicePath.c_str(), DevOpenMode::shared, nullptr);
+    if (!isValidDevHandle(h)) return false;
+    const bool same = isDisk(h, identityOf(disk(i)));
+    devClose(h);
+    return same;
   }
 
   static int32_t bayOfPath(const std::string& path) {
@@ -195,6 +217,7 @@ class RunExecution {
   bool switchMirrorOn(BayMode mode) {
     const uint32_t start = devTickCount();
     independent_ = false;
+    noteStationMirroring(request_.head->parentInstance, request_.head->dockModel, stationPaths());
     for (;;) {
       if (setBayModeThrough(request_.head->devicePath, request_.head->dockModel, mode)) return true;
       debugOutputf("Docking mode %d refused", int(mode));
@@ -212,12 +235,17 @@ class RunExecution {
       queue.pop_front();
       if (step.kind == PlanStep::modeChange) {
         if (step.mode == BayMode::independent) {
-          resetToIndependent();
+          if (!resetToIndependent()) {
+            // Still mirroring, as far as anybody knows: any further write could reach every disk.
+            debugOutputf("Docking still mirroring: nothing more is written");
+            break;
+          }
           checkWholeDisks();
           continue;
         }
         const PlanStep* mirrored = queue.empty() ? nullptr : &queue.front();
         if (mirrored == nullptr) continue;
+        markTargets(*mirrored);
         if (anyDropped(*mirrored) || !switchMirrorOn(step.mode)) {
           debugOutputf("Docking mirror not used, erasing each disk on its own");
           fallBack(queue, *mirrored);
@@ -232,6 +260,43 @@ class RunExecution {
       checkWholeDisks();
     }
   }
+
+  // Before the mirror goes on, each target gets marks where its check will read: bytes the last pass
+  // will not leave there. A station that makes no copies then fails the check, even on a disk that
+  // already held what the last pass writes (zeros under a pass of zeros).
+  void markTargets(const PlanStep& mirrored) {
+    clErase passes;
+    buildPasses(passes, request_.method, request_.pattern);
+    if (passes.passes.empty()) return;
+    const PassPattern last = passes.passes.back();
+    void* p = ::operator new (kMaxCheckBlock, std::align_val_t{kEraseBufferAlignment}, std::nothrow);
+    if (p == nullptr) return;
+    std::unique_ptr<uint8_t, AlignedBufferFree> mark(static_cast<uint8_t*>(p));
+    for (size_t i : mirrored.reaches) {
+      if (i == mirrored.disk || skip_[i]) continue;
+      uint32_t error = 0;
+      DevHandle h = openDiskExclusive(disk(i).devicePath, &error);
+      if (!isValidDevHandle(h)) continue;
+      if (isDisk(h, identityOf(disk(i)))) {
+        uint32_t size = 0;
+        for (const int64_t at : checkOffsets(mirrored.start, mirrored.end, disks_[i].sectorSize, checkSeed(i),
+                                             kCheckSamplesBetween, &size)) {
+          for (uint32_t k = 0; k < size; ++k) {
+            const int64_t x = (at - mirrored.start + k) % int64_t(kEraseBufferLength);
+            mark.get()[k] = last.random != 0 || last.length <= 0 ? 0xA5 : uint8_t(~last.pattern[x % last.length]);
+          }
+          if ((error = devWrite(h, uint64_t(at), mark.get(), size)) != 0) {
+            debugOutputf("Mark on bay %d failed: %u", disk(i).bayIndex, error);
+            break;
+          }
+        }
+      }
+      devClose(h);
+    }
+  }
+
+  // Where a disk's check reads is fixed for the run, so the marks stand where it looks.
+  uint32_t checkSeed(size_t i) const { return uint32_t(run_.id() * 2654435761u) + uint32_t(i) * 97u; }
 
   bool anyDropped(const PlanStep& step) const {
     return std::any_of(step.reaches.begin(), step.reaches.end(), [&](size_t i) { return dropped(i); });
@@ -253,15 +318,45 @@ class RunExecution {
   // The mirrored range through its first disk. True when it went through and every disk it was to
   // reach is still there; the bytes then count for all of them.
   bool runMirrored(const PlanStep& step) {
+    // A handle on each target for the whole range: one that was pulled out, even for a moment, has
+    // missed copies, and its old handle tells.
+    std::vector<DevHandle> held;  // the disk written through is the job's own: not held here
+    for (size_t i : step.reaches)
+      held.push_back(i == step.disk ? invalidDevHandle() : devOpen(disk(i).devicePath.c_str(), DevOpenMode::shared, nullptr));
     std::shared_ptr<const std::vector<uint8_t>> block;
     const JobEnd end = runJob(step, false, &block);
-    if (end.kind == JobEnd::stopped) return true;  // cancelled: nothing to fall back to
-    const bool complete = end.kind == JobEnd::done && targetsPresent(step);
+    bool stayed = true;
+    for (size_t k = 0; k < held.size(); ++k) {
+      if (step.reaches[k] == step.disk) continue;
+      const DiskIdentity identity = identityOf(disk(step.reaches[k]));
+      if (!isValidDevHandle(held[k]) || queryDeviceNumber(held[k]) != identity.deviceNumber) {
+        debugOutputf("Docking mirror target in bay %d was gone", disk(step.reaches[k]).bayIndex);
+        stayed = false;
+      }
+      if (isValidDevHandle(held[k])) devClose(held[k]);
+    }
+    if (end.kind == JobEnd::stopped && !run_.running()) return true;  // cancelled: nothing to fall back to
+    const bool complete = end.kind == JobEnd::done && stayed && targetsPresent(step);
     if (!complete) {
-      debugOutputf("Docking mirrored range failed, erasing each disk on its own");
+      debugOutputf("Docking mirrored range not complete, erasing each disk on its own");
       return false;
     }
     for (size_t i : step.reaches) credit(i, step, block, end.reach);
+    return true;
+  }
+
+  // Inside the mirrored range: a planned disk dropped by its page, or a disk the run does not know
+  // pushed into the station, ends the mirror (the copies it already got cannot be taken back).
+  bool mirrorStillFits(const PlanStep& step) const {
+    if (anyDropped(step)) return false;
+    const StationSurvey s = survey(false);
+    if (!s.complete) return true;  // no answer: the handles and the end of the range tell
+    for (const StationMember& m : s.members) {
+      if (m.planned < 0) {
+        debugOutputf("Docking holds a disk the run does not know: the mirror ends");
+        return false;
+      }
+    }
     return true;
   }
 
@@ -323,12 +418,15 @@ class RunExecution {
     buildPasses(job, request_.method, request_.pattern);
     uint32_t displayTick = devTickCount();
     int result = 1;
-    // A disk dropped from the run stops its own job; the mirror serves every disk and goes on.
-    while (run_.running() && !(own && dropped(step.disk))) {
+    uint32_t steps = 0;
+    // A disk dropped from the run stops its own job and the mirror that reaches it.
+    while (run_.running() && !(own ? dropped(step.disk) : (steps % kSurveySteps == 0 && steps > 0 && !mirrorStillFits(step)))) {
       const uint32_t now = devTickCount();
       const bool quickStop = job.quick != 0 && uint32_t(now - runStartTick_) > kQuickMilliseconds;
       result = job.step(quickStop);
+      ++steps;
       if (result != 1) break;
+      if (!own && anyDropped(step)) break;
       if (shownEraseRun == run_.id() && uint32_t(devTickCount() - displayTick) > kProgressMilliseconds) {
         publishProgress(run_.id(), job, bytesBefore_, totalBytes_, runStartTick_);
         displayTick = devTickCount();
@@ -369,7 +467,7 @@ class RunExecution {
     if (!isDisk(h, identityOf(d))) {
       result = "Verify Error";
     } else {
-      const CheckResult check = checkWrittenRanges(h, disks_[i].sectorSize, written_[i], devTickCount() + uint32_t(i));
+      const CheckResult check = checkWrittenRanges(h, disks_[i].sectorSize, written_[i], checkSeed(i));
       debugOutputf("Check of bay %d: %d blocks read back%s%s", d.bayIndex, check.blocksRead,
                    check.error.empty() ? "" : ", ", check.error.c_str());
       result = check.error;
@@ -451,14 +549,18 @@ void EraseRun::execute() {
   alive_ = 0;
 }
 
+void EraseRun::abandon() {
+  running_ = 0;
+  alive_ = 0;
+}
+
 EraseRunHandle startErase(const EraseRequest& request) {
   EraseRunHandle run = registerRun(request);
   if (!run) return nullptr;
   try {
     std::thread([run] { run->execute(); }).detach();
   } catch (const std::system_error&) {
-    run->cancel();
-    run->execute();  // nothing written: the plan stops before its first job and every log says so
+    run->abandon();
     return nullptr;
   }
   return run;
@@ -493,7 +595,8 @@ bool stopEraseWorkers(uint32_t maxMilliseconds) {
       return true;
     }
     if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(maxMilliseconds)) {
-      retryStationResets();
+      // The process ends with these workers: no station of theirs may stay mirroring.
+      retryStationResets(true);
       return false;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(30));

@@ -52,6 +52,8 @@ class EraseRun {
 
   // The worker's body; runs on the calling thread and marks the run ended when it returns.
   void execute();
+  // A run whose thread could not be made: ended without touching a disk.
+  void abandon();
 
  private:
   const uint64_t id_;

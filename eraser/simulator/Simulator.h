@@ -198,6 +198,7 @@ struct Fault {
   uint8_t scsiStatus = kScsiCheckCondition;  // for the requests a device answers itself
   int32_t times = -1;                        // how many requests fail; -1 for all of them
   bool applied = false;  // a mode command: the station takes the mode, then answers with the fault
+  int32_t modeValue = -1;  // a mode command: only the command with this value byte fails (-1: any)
 };
 
 void failRequest(DiskId disk, Request request, const Fault& fault = {});

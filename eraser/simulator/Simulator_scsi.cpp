@@ -111,7 +111,8 @@ bool answerOut(State& s, Disk& d, const uint8_t* cdb, uint8_t length) {
   st->modeValues.push_back(value);
   Fault f;
   BayMode mode;
-  if (takeFault(st->modeFault, &f)) {
+  const int32_t only = st->modeFault.fault.modeValue;
+  if ((only < 0 || only == value) && takeFault(st->modeFault, &f)) {
     if (f.applied && modeForValue(st->spec.model, value, &mode)) st->mode = mode;
     return false;
   }

@@ -289,6 +289,15 @@ void TFormMain::applySlots() {
 void TFormMain::diskAdded(int position) {
   sidebar_.diskAdded(position, mainDiskList());
   applySlots();
+  if (position == shownPage) {
+    // Another disk has taken the shown position for good: the page is now its page, and the ticks
+    // made for the one before mean nothing for it.
+    const std::vector<DiskRecord> records = mainDiskList().records();
+    if (std::find(records.begin(), records.end(), shownRecord_) == records.end()) {
+      shownRecord_ = mainDiskList().diskAt(position);
+      for (auto& flag : baySelected) flag = 0;
+    }
+  }
   // The shown page need not wait for the next tick to show its disk.
   if (position == shownPage) drawPage(shownPage);
 }

@@ -135,6 +135,8 @@ class TFormMain : public Form {
   void drawDisk(int32_t position);
   void placeDiskControls(const DiskInfo* disk, const EraseRunHandle& run);
   void drawBays(const DiskInfo& disk, const EraseRun* run);
+  // The disk of the shown page while the list still has it; else none.
+  DiskRecord pageRecord() const;
 
   Options options_;
   Sidebar sidebar_;

@@ -207,10 +207,19 @@ void TFormMain::chooseMethod() {
   drawPage(shownPage);
 }
 
+DiskRecord TFormMain::pageRecord() const {
+  if (!isSlotPage(shownPage) || !shownRecord_) return nullptr;
+  // The page is its disk's, wherever the list has moved it meanwhile (the window hears of a move a
+  // moment later): a click acts on the disk the user sees, or on nothing once it has gone.
+  const std::vector<DiskRecord> records = mainDiskList().records();
+  return std::find(records.begin(), records.end(), shownRecord_) != records.end() ? shownRecord_ : nullptr;
+}
+
 void TFormMain::toggleBay(int bay) {
   if (bay < 0 || bay >= kBays || !isSlotPage(shownPage)) return;
-  const DiskRecord head = mainDiskList().diskAt(shownPage);
-  if (const EraseRunHandle run = head ? eraseRunOf(*head) : nullptr) {
+  const DiskRecord head = pageRecord();
+  if (!head) return;
+  if (const EraseRunHandle run = eraseRunOf(*head)) {
     // During a run only an untick counts: it drops that disk from the run. A new tick would mean
     // nothing to the run, so the bay stays as it is.
     if (run->running() && run->holdsBay(bay) && !run->bayDropped(bay)) {
@@ -232,7 +241,7 @@ void TFormMain::toggleBay(int bay) {
 void TFormMain::startOrCancel() {
   const int32_t p = shownPage;
   if (!isSlotPage(p)) return;
-  const DiskRecord head = mainDiskList().diskAt(p);
+  const DiskRecord head = pageRecord();
   if (!head) return;
   if (const EraseRunHandle run = eraseRunOf(*head)) {
     // Cancel at once, without a question; the worker ends after its current write. A run that is
@@ -260,7 +269,7 @@ void TFormMain::startOrCancel() {
   }
   if (list->resultValue != kResultCodeOk) return;
   // The scan may have changed the list while the code was typed: only the confirmed disks are erased.
-  if (mainDiskList().diskAt(p) != head || !stillListed(head, request.disks)) {
+  if (pageRecord() != head || !stillListed(head, request.disks)) {
     list->showMessage(languageText(kTextDisksChanged));
     drawPage(p);
     return;

@@ -41,13 +41,15 @@ enum class Trouble {
   forgetful,     // the disk acknowledges writes and keeps nothing
   openFiles,     // its volume has open files: the lock is refused, the dismount still goes
   lockedVolume,  // its volume refuses both the lock and the dismount
+  blink,         // one disk pulled out after some bytes and pushed back in a moment later
   count,
 };
 
 const char* troubleName(Trouble t) {
   static const char* names[] = {"none",   "write error", "cancel",   "refused mode", "busy mode",
                                 "unplug", "layout",      "open",     "drop",         "unlisted disk",
-                                "dropped copies", "forgetful disk", "open files", "volume that will not let go"};
+                                "dropped copies", "forgetful disk", "open files", "volume that will not let go",
+                                "blink"};
   return names[int(t)];
 }
 
@@ -80,6 +82,11 @@ StationPlan generateStation(std::mt19937& rng) {
     s.bays.push_back({bay, sectors * sector, sector});
   }
   if (s.bays.empty()) s.bays.push_back({pick(bays), 1048576, 512});
+  // Disks of one model: the mirrored range is every disk's whole length.
+  if (pick(4) == 0) {
+    const uint64_t length = s.bays[0].length + 4096 - s.bays[0].length % 4096;
+    for (BayDisk& b : s.bays) b.length = length;
+  }
   std::shuffle(s.bays.begin(), s.bays.end(), rng);
   for (const BayDisk& b : s.bays) {
     if (pick(10) < 7) s.selected.push_back(b.bay);
@@ -147,9 +154,13 @@ struct Built {
   SimStation station;
   sim::DiskId unlisted = sim::kNone;
   std::atomic<uint64_t> written{0};
+  int32_t totalPasses = 0;
   EraseRunHandle run;
   bool cancelled = false;
   bool dropped = false;
+  int blinked = 0;  // 1 while the blinking disk is out, 2 once it is back
+  uint64_t bytesAtDrop = 0;  // what the dropped disk had received when its bay was unticked
+  bool wholeAtDrop = false;  // it had every pass over its whole length by then
 };
 
 // The log of the disk in that bay with that length (the stations of one scenario differ in lengths).
@@ -267,11 +278,14 @@ bool hasOwnFault(const Built& b, size_t i) {
     case Trouble::openFails:
     case Trouble::forgetful:
     case Trouble::lockedVolume:
+    case Trouble::blink:
       return i == p.troubleDisk;
     case Trouble::drop:
       return b.dropped && i == p.troubleDisk;
     case Trouble::droppedCopies:
       return true;  // every disk the mirror was to reach
+    case Trouble::refusedMode:
+      return true;  // a station whose mode nobody can set is not written at all
     default:
       return false;
   }
@@ -294,6 +308,9 @@ void runScenario(uint32_t seed) {
     auto b = std::make_unique<Built>();
     b->plan = &s.stations[k];
     b->station = addStation(s.stations[k].model, s.stations[k].bays, uint32_t(100 + k));
+    clErase counted;
+    buildPasses(counted, s.method, s.pattern);
+    b->totalPasses = counted.totalPasses;
     built.push_back(std::move(b));
   }
   const sim::DiskId outside = addPlainDisk(1048576);
@@ -325,8 +342,19 @@ void runScenario(uint32_t seed) {
         b->cancelled = true;
         b->run->cancel();
       }
+      if (p.trouble == Trouble::blink && b->blinked == 0 && total >= p.troubleAt) {
+        b->blinked = 1;
+        sim::unplug(ds[p.troubleDisk]);
+      } else if (p.trouble == Trouble::blink && b->blinked == 1 && total >= p.troubleAt + 1048576) {
+        b->blinked = 2;
+        sim::replug(ds[p.troubleDisk]);
+      }
       if (p.trouble == Trouble::drop && total >= p.troubleAt && !b->dropped) {
         b->dropped = true;
+        const sim::DiskId d = ds[p.troubleDisk];
+        b->bytesAtDrop = sim::bytesWritten(d);
+        b->wholeAtDrop = sim::coverage(d) == std::vector<sim::ByteRange>{{0, p.bays[p.troubleDisk].length}} &&
+                         b->bytesAtDrop >= uint64_t(b->totalPasses) * p.bays[p.troubleDisk].length;
         b->run->dropBay(p.bays[p.troubleDisk].bay);
       }
     }
@@ -373,6 +401,14 @@ void runScenario(uint32_t seed) {
         EXPECT_TRUE(ownEnding(ending)) << "the log does not end with the disk's own verdict: " << ending;
         const bool excused = hasOwnFault(b, i) || b.cancelled;
         EXPECT_TRUE(excused) << "a disk without a fault of its own ended " << ending;
+      }
+      if (b.dropped && i == p.troubleDisk) {
+        // The untick takes the disk out at once: at most the write in flight follows, and a disk
+        // that was not yet whole ends cancelled.
+        EXPECT_LE(sim::bytesWritten(disk), b.bytesAtDrop + 1048576) << "the unticked disk went on being written";
+        if (!b.wholeAtDrop) {
+          EXPECT_EQ(ending, "Erase Cancel") << "an unticked disk";
+        }
       }
     }
     if (b.unlisted != sim::kNone) {
