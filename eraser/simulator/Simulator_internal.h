@@ -117,6 +117,7 @@ struct State {
   uint32_t enumerations = 0;
   uint32_t foreignDrives = 0;
   uint32_t volumesMade = 0;  // numbers the volume names made up
+  char systemLetter = 0;
 };
 
 State& state();

@@ -142,6 +142,12 @@ void refuseLockAndDismount(DiskId disk, bool refuse) {
   eachVolume(disk, [refuse](VolumeSpec& v) { v.refuseBoth = refuse; });
 }
 
+void setSystemDriveLetter(char letter) {
+  State& s = state();
+  std::lock_guard lock(s.lock);
+  s.systemLetter = char(std::tolower(static_cast<unsigned char>(letter)));
+}
+
 VolumeState volumeState(std::string_view path) {
   State& s = state();
   std::lock_guard lock(s.lock);
@@ -208,4 +214,14 @@ std::string volumePathOfLetter(char letter) {
   bool isVolume = false;
   findVolumePath(s, path, &disk, &name, &isVolume);
   return disk != kNone ? name : std::string();
+}
+
+std::string systemVolumePath() {
+  char letter = 0;
+  {
+    State& s = state();
+    std::lock_guard lock(s.lock);
+    letter = s.systemLetter;
+  }
+  return letter != 0 ? volumePathOfLetter(letter) : std::string();
 }
