@@ -58,11 +58,15 @@ uint32_t volumeRequest(DevHandle h, Handle** handle, Disk** disk, VolumeSpec** v
 
 namespace sim::detail {
 
-VolumeSpec* volumeOf(Disk& d, std::string_view path) {
-  for (VolumeSpec& v : d.spec.volumes) {
+const VolumeSpec* volumeOf(const Disk& d, std::string_view path) {
+  for (const VolumeSpec& v : d.spec.volumes) {
     if (samePath(v.path, path)) return &v;
   }
   return nullptr;
+}
+
+VolumeSpec* volumeOf(Disk& d, std::string_view path) {
+  return const_cast<VolumeSpec*>(volumeOf(static_cast<const Disk&>(d), path));
 }
 
 bool placeVolumes(State& s, DiskSpec& spec, size_t from) {
