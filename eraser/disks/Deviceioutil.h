@@ -145,6 +145,9 @@ std::vector<std::string> diskVolumePaths(uint32_t deviceNumber);
 // The name of the volume at a drive letter, in the form diskVolumePaths gives; empty when none.
 std::string volumePathOfLetter(char letter);
 
+// The name of the volume that holds the Windows folder, in the same form; empty when unknown.
+std::string systemVolumePath();
+
 // --- time -------------------------------------------------------------------------------------------
 
 uint32_t devTickCount();  // milliseconds, wraps like GetTickCount

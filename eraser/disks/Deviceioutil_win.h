@@ -37,6 +37,7 @@ struct DevSystemCalls {
   decltype(&::FindVolumeClose) findVolumeClose = ::FindVolumeClose;
   decltype(&::GetVolumeNameForVolumeMountPointW) getVolumeNameForVolumeMountPointW =
       ::GetVolumeNameForVolumeMountPointW;
+  decltype(&::GetWindowsDirectoryW) getWindowsDirectoryW = ::GetWindowsDirectoryW;
 
   static uint32_t defaultCmGetParent(uint32_t devInst);  // CM_Get_Parent, bound at run time
 };

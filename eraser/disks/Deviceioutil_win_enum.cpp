@@ -226,6 +226,14 @@ std::string volumePathOfLetter(char letter) {
   return openablePath(name);
 }
 
+std::string systemVolumePath() {
+  wchar_t folder[MAX_PATH + 1] = {};
+  const UINT n = devSystemCalls().getWindowsDirectoryW(folder, MAX_PATH);
+  if (n < 2 || n > MAX_PATH || folder[1] != L':') return {};
+  const wchar_t c = folder[0] | 0x20;
+  return c >= L'a' && c <= L'z' ? volumePathOfLetter(char(c)) : std::string();
+}
+
 bool devWaitSince(DevStopSignal& signal, uint32_t since, uint32_t milliseconds) {
   Waits& w = waits();
   std::unique_lock<std::mutex> hold(w.lock);

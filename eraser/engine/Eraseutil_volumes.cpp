@@ -101,7 +101,13 @@ std::vector<std::string> diskVolumeOpenPaths(uint32_t deviceNumber, const std::v
 
 bool lockVolumePaths(const std::vector<std::string>& paths, VolumeLocks& locks,
                      const VolumeLockTiming& timing) {
+  // Callers never pass the boot drive; should one slip through, its volumes are never touched.
+  const std::string system = systemVolumePath();
   for (const std::string& path : paths) {
+    if (!system.empty() && samePath(path, system)) {
+      debugOutputf("Volume %s holds Windows: not touched", path.c_str());
+      return false;
+    }
     if (locks.holds(path) || VolumeLocks::heldInProcess(path)) continue;
     uint32_t error = 0;
     DevHandle h = devOpen(path.c_str(), DevOpenMode::shared, &error);

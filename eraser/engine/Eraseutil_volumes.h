@@ -41,10 +41,11 @@ struct VolumeLockTiming {
 // system gives them) and every volume the enumeration finds on its device number, each once.
 std::vector<std::string> diskVolumeOpenPaths(uint32_t deviceNumber, const std::vector<char>& letters);
 
-// Locks and dismounts each volume of the paths that this process does not hold already: opened shared, locked
-// (asked again until the timing gives up), then dismounted; a volume that keeps refusing the lock is
-// dismounted anyway. False only when a volume can be neither locked nor dismounted (or cannot be opened while
-// it is there): the disk must not be written then. Every case is told to the debug output.
+// Locks and dismounts each volume of the paths that this process does not hold already: opened
+// shared, locked (asked again until the timing gives up), then dismounted; a volume that keeps refusing
+// the lock is dismounted anyway. False when a volume can be neither locked nor dismounted (or cannot be
+// opened while it is there), and for the volume that holds Windows, which is never touched: the disk
+// must not be written then. Every case is told to the debug output.
 bool lockVolumePaths(const std::vector<std::string>& paths, VolumeLocks& locks,
                      const VolumeLockTiming& timing = {});
 

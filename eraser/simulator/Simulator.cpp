@@ -232,6 +232,7 @@ void reset() {
     s.enumerations = 0;
     s.foreignDrives = 0;
     s.volumesMade = 0;
+    s.systemLetter = 0;
   }
   simClockSetMode(SimClockMode::manual);
   simClockSet(1000);

@@ -163,6 +163,9 @@ void setOpenFiles(DiskId disk, bool open);
 // Every volume of the disk refuses both the lock and the dismount, or not.
 void refuseLockAndDismount(DiskId disk, bool refuse);
 
+// The drive letter of the volume that holds Windows (0, the start: none of the simulated ones).
+void setSystemDriveLetter(char letter);
+
 struct VolumeState {
   bool exists = false;  // on a plugged disk
   bool mounted = false;

@@ -29,7 +29,7 @@ uint32_t sharingError(const State& s, DiskId disk, const std::string& volume, bo
     if (h.volume.empty() && h.exclusive) return kErrorSharingViolation;
     if (volume.empty() && exclusive) {
       if (h.volume.empty()) return kErrorSharingViolation;
-      const VolumeSpec* v = volumeOf(const_cast<Disk&>(d), h.volume);
+      const VolumeSpec* v = volumeOf(d, h.volume);
       if (v != nullptr && !v->dismounted && !volumeLocked(s, disk, h.volume)) return kErrorSharingViolation;
     }
     if (!volume.empty() && samePath(h.volume, volume)) {

@@ -118,6 +118,7 @@ struct State {
   uint32_t enumerations = 0;
   uint32_t foreignDrives = 0;
   uint32_t volumesMade = 0;  // numbers the volume names made up
+  char systemLetter = 0;
 };
 
 State& state();
@@ -136,6 +137,7 @@ void unplugNow(Disk& d);
 
 // The volume with that path on the disk, or null.
 VolumeSpec* volumeOf(Disk& d, std::string_view path);
+const VolumeSpec* volumeOf(const Disk& d, std::string_view path);
 // Names and extents for volumes that came without them; false for a taken letter or path.
 bool placeVolumes(State& s, DiskSpec& spec, size_t from);
 // The volume a path opens: "\\.\x:" by its letter, "\\?\Volume{...}" by its name. *disk kNone

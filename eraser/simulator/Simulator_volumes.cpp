@@ -58,11 +58,15 @@ uint32_t volumeRequest(DevHandle h, Handle** handle, Disk** disk, VolumeSpec** v
 
 namespace sim::detail {
 
-VolumeSpec* volumeOf(Disk& d, std::string_view path) {
-  for (VolumeSpec& v : d.spec.volumes) {
+const VolumeSpec* volumeOf(const Disk& d, std::string_view path) {
+  for (const VolumeSpec& v : d.spec.volumes) {
     if (samePath(v.path, path)) return &v;
   }
   return nullptr;
+}
+
+VolumeSpec* volumeOf(Disk& d, std::string_view path) {
+  return const_cast<VolumeSpec*>(volumeOf(static_cast<const Disk&>(d), path));
 }
 
 bool placeVolumes(State& s, DiskSpec& spec, size_t from) {
@@ -142,6 +146,12 @@ void refuseLockAndDismount(DiskId disk, bool refuse) {
   eachVolume(disk, [refuse](VolumeSpec& v) { v.refuseBoth = refuse; });
 }
 
+void setSystemDriveLetter(char letter) {
+  State& s = state();
+  std::lock_guard lock(s.lock);
+  s.systemLetter = char(std::tolower(static_cast<unsigned char>(letter)));
+}
+
 VolumeState volumeState(std::string_view path) {
   State& s = state();
   std::lock_guard lock(s.lock);
@@ -208,4 +218,14 @@ std::string volumePathOfLetter(char letter) {
   bool isVolume = false;
   findVolumePath(s, path, &disk, &name, &isVolume);
   return disk != kNone ? name : std::string();
+}
+
+std::string systemVolumePath() {
+  char letter = 0;
+  {
+    State& s = state();
+    std::lock_guard lock(s.lock);
+    letter = s.systemLetter;
+  }
+  return letter != 0 ? volumePathOfLetter(letter) : std::string();
 }

@@ -879,6 +879,18 @@ TEST_F(DevWin, LetterNamesItsVolumeWithoutTheTrailingBackslash) {
   EXPECT_EQ(volumePathOfLetter('f'), "");
 }
 
+UINT WINAPI fakeWindowsFolder(LPWSTR folder, UINT units) {
+  wcsncpy(folder, L"E:\\Windows", units);
+  return 10;
+}
+
+TEST_F(DevWin, SystemVolumeIsTheVolumeOfTheWindowsFolder) {
+  devSystemCalls().getVolumeNameForVolumeMountPointW = fakeVolumeName;
+  devSystemCalls().getWindowsDirectoryW = fakeWindowsFolder;
+  EXPECT_EQ(systemVolumePath(), "\\\\?\\Volume{aaaaaaaa-0000-0000-0000-000000000001}");
+  EXPECT_EQ(std::wstring(mountPointAsked), L"e:\\");
+}
+
 // --- a real file under the system ---------------------------------------------------------------------
 
 TEST(DevWinFile, WritesAtTheOffsetAndHonoursTheShareMode) {

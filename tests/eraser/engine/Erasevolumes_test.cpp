@@ -148,6 +148,15 @@ TEST_F(EraseVolumes, LocksLastUntilReleasedAndEachVolumeIsTakenOnce) {
   EXPECT_TRUE(sim::volumeState("\\\\.\\e:").mounted) << "opened again, it is mounted again";
   devClose(h);
 
+  // Should the disk holding Windows ever be passed, its volumes are not touched.
+  sim::setSystemDriveLetter('e');
+  VolumeLocks refused;
+  EXPECT_FALSE(lockDiskVolumes(*record_, refused));
+  EXPECT_EQ(refused.count(), 0u);
+  EXPECT_TRUE(sim::volumeState("\\\\.\\e:").mounted);
+  EXPECT_NE(diagnostics().find("holds Windows: not touched"), std::string::npos) << diagnostics();
+  sim::setSystemDriveLetter(0);
+
   // A letter the record still lists but whose volume has gone is passed over.
   ASSERT_TRUE(sim::removeVolume('e'));
   VolumeLocks locks;
