@@ -47,7 +47,12 @@ CheckResult checkWrittenRanges(DevHandle h, uint32_t sectorSize, const std::vect
     if (!range.block || range.block->empty()) continue;
     const std::vector<uint8_t>& expected = *range.block;
     uint32_t size = 0;
-    for (const int64_t at : checkOffsets(range.start, range.end, sectorSize, seed++, kCheckSamplesBetween, &size)) {
+    std::vector<int64_t> offsets = checkOffsets(range.start, range.end, sectorSize, seed++, kCheckSamplesBetween, &size);
+    for (const int64_t at : range.marks)
+      if (at >= range.start && at + int64_t(size) <= range.end) offsets.push_back(at);
+    std::sort(offsets.begin(), offsets.end());
+    offsets.erase(std::unique(offsets.begin(), offsets.end()), offsets.end());
+    for (const int64_t at : offsets) {
       if (const uint32_t error = devRead(h, uint64_t(at), read.get(), size); error != 0) {
         result.error = "ReadFile Error:" + std::to_string(error);
         return result;

@@ -15,6 +15,7 @@ struct WrittenRange {
   int64_t start = 0;
   int64_t end = 0;  // exclusive
   std::shared_ptr<const std::vector<uint8_t>> block;
+  std::vector<int64_t> marks;  // offsets that were marked before the range was written: read too
 };
 
 constexpr int kCheckSamplesBetween = 16;  // blocks drawn between a range's first and last block

@@ -81,6 +81,7 @@ class RunExecution {
     disks_.resize(n);
     outcomes_.resize(n);
     written_.resize(n);
+    marks_.resize(n);
     skip_.assign(n, false);
     dock_ = isDockDisk(*request_.head);
     logs_.resetRunLogs();
@@ -281,6 +282,7 @@ class RunExecution {
         uint32_t size = 0;
         for (const int64_t at : checkOffsets(mirrored.start, mirrored.end, disks_[i].sectorSize, checkSeed(i),
                                              kCheckSamplesBetween, &size)) {
+          marks_[i].push_back(at);
           for (uint32_t k = 0; k < size; ++k) {
             const int64_t x = (at - mirrored.start + k) % int64_t(kEraseBufferLength);
             mark.get()[k] = last.random != 0 || last.length <= 0 ? 0xA5 : uint8_t(~last.pattern[x % last.length]);
@@ -399,7 +401,7 @@ class RunExecution {
   void credit(size_t i, const PlanStep& step, const std::shared_ptr<const std::vector<uint8_t>>& block,
               int64_t reach) {
     outcomes_[i].covered.push_back({step.start, step.end});
-    if (reach > step.start) written_[i].push_back({step.start, reach, block});
+    if (reach > step.start) written_[i].push_back({step.start, reach, block, step.mirrored() ? marks_[i] : std::vector<int64_t>{}});
   }
 
   struct JobEnd {
@@ -485,6 +487,7 @@ class RunExecution {
   std::vector<PlanDisk> disks_;
   std::vector<DiskOutcome> outcomes_;
   std::vector<std::vector<WrittenRange>> written_;
+  std::vector<std::vector<int64_t>> marks_;  // where each mirror target was marked
   std::vector<bool> skip_;  // disks out of the run: their verdict is decided
   int64_t totalBytes_ = 0;
   int64_t bytesBefore_ = 0;
