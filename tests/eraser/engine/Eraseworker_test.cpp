@@ -903,4 +903,24 @@ TEST_F(EraseRunTest, AMirrorTargetThatGotNoCopiesIsNotReadBackAsErasedByAPassOfZ
   EXPECT_EQ(lastEnding(folder_.log("_Disk1.txt")), "Erase Success");
 }
 
+
+// --- the marks written before the mirror -------------------------------------------------------------
+
+TEST_F(EraseRunTest, AQuickMethodThroughTheMirrorLeavesNoMarkOnATargetWhoseLogSaysErased) {
+  // The marks go where the check of the whole mirrored range would read; a quick method writes only
+  // its first seconds of that range, and its check reads only there.
+  const auto s = addStation(sim::StationModel::syw2, {{0, 64 * MiB}, {1, 64 * MiB}});
+  selectBays({0, 1});
+  sim::setWriteHook([&](sim::DiskId, uint64_t) {
+    if (sim::stationMode(s.id) != sim::BayMode::independent) simClockAdvance(1000);
+  });
+  eraseNow(0, 20);  // Quick Zeros: a mark is FF where zeros go
+  ASSERT_EQ(lastEnding(folder_.log("_Disk2.txt")), "Erase Success");
+  for (uint64_t at = 0; at < 64 * MiB; at += MiB) {
+    const auto block = sim::readBytes(s.disks[1], at, uint32_t(MiB));
+    for (size_t i = 0; i < block.size(); ++i)
+      if (block[i] == 0xFF) FAIL() << "a mark of the run is left at byte " << at + i << " of a disk its log calls erased";
+  }
+}
+
 }  // namespace
