@@ -923,4 +923,26 @@ TEST_F(EraseRunTest, AQuickMethodThroughTheMirrorLeavesNoMarkOnATargetWhoseLogSa
   }
 }
 
+TEST_F(EraseRunTest, AnUntickBeforeTheMirrorGoesOnLeavesTheUntickedDiskWithoutAMark) {
+  // The user unticks bay 1 while the run plans the mirror: the run has not reached that disk, and
+  // its data must stay as it was.
+  const auto s = addStation(sim::StationModel::sywl, {{0, 4 * MiB}, {1, 4 * MiB}, {2, 4 * MiB}});
+  selectBays({0, 1, 2});
+  std::atomic<bool> dropped{false};
+  setDebugSink([&](const std::string& text) {
+    if (dropped || text.rfind("Docking mirror:", 0) != 0) return;
+    dropped = true;
+    eraseRunOf(*s.head)->dropBay(1);
+  });
+  eraseNow(0, 1);
+  ASSERT_TRUE(dropped);
+  EXPECT_EQ(sim::bytesWritten(s.disks[1]), 0u) << "the unticked disk was written";
+  EXPECT_EQ(lastEnding(folder_.log("_Disk2.txt")), "Erase Cancel");
+  for (size_t i : {size_t(0), size_t(2)}) {
+    SCOPED_TRACE("bay " + std::to_string(i));
+    EXPECT_EQ(lastEnding(folder_.log("_Disk" + std::to_string(i + 1) + ".txt")), "Erase Success");
+    EXPECT_EQ(sim::coverage(s.disks[i]), (std::vector<sim::ByteRange>{{0, 4 * MiB}}));
+  }
+}
+
 }  // namespace
