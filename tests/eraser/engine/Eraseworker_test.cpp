@@ -945,4 +945,43 @@ TEST_F(EraseRunTest, AnUntickBeforeTheMirrorGoesOnLeavesTheUntickedDiskWithoutAM
   }
 }
 
+// --- the looks at a mirroring station that get no full answer ------------------------------------
+
+TEST_F(EraseRunTest, AStrangerInsideTheMirroredRangeStopsTheMirrorSoonEvenWhenTheStationCannotBeListedWhole) {
+  // The newcomer's arrival is exactly when the system may fail to list it, or the whole list: a look
+  // without an answer must not let the mirror copy the rest of the range onto it.
+  struct Case {
+    const char* name;
+    bool wholeEnumeration;  // else only the newcomer's interface cannot be read
+  } cases[] = {{"the newcomer's path cannot be read", false}, {"the enumeration fails", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    resetMachine();
+    LogFolder folder;
+    const auto D = sim::Backing::discarding;
+    const auto s = addStation(sim::StationModel::sywl, {{0, 64 * MiB, 512, D}, {1, 64 * MiB, 512, D}});
+    selectBays({0, 1});
+    sim::DiskSpec spec = sim::diskSpec(s.disks[0]);
+    spec.path += "-late";
+    spec.deviceNumber += 400;
+    spec.parentInstance = 0;
+    const sim::DiskId stranger = sim::addDisk(spec);
+    std::atomic<bool> inserted{false};
+    sim::setWriteHook([&](sim::DiskId, uint64_t bytes) {
+      if (inserted || bytes < 4 * MiB || sim::stationMode(s.id) == sim::BayMode::independent) return;
+      inserted = true;
+      sim::insertDisk(s.id, 3, stranger);
+      if (c.wholeEnumeration) {
+        sim::failEnumeration({});
+      } else {
+        sim::failRequest(stranger, sim::Request::detail);
+      }
+    });
+    eraseNow(0, 1);
+    ASSERT_TRUE(inserted);
+    EXPECT_LE(sim::bytesWritten(stranger), 33 * MiB) << "the mirror went on writing a disk nobody ticked";
+    EXPECT_EQ(sim::stationMode(s.id), sim::BayMode::independent);
+  }
+}
+
 }  // namespace
