@@ -984,4 +984,23 @@ TEST_F(EraseRunTest, AStrangerInsideTheMirroredRangeStopsTheMirrorSoonEvenWhenTh
   }
 }
 
+TEST_F(EraseRunTest, AStationWhoseDisksTheSystemCannotListForAMomentIsStillSwitchedBackThroughThem) {
+  // At the end of the mirrored range the system lists no disk of the station (their interfaces
+  // cannot be read), yet every disk answers at its path: the reset must go through them, not leave
+  // the station mirroring and the run's remainders unwritten.
+  const auto s = addStation(sim::StationModel::sywl, {{0, 4 * MiB}, {1, 6 * MiB}});
+  selectBays({0, 1});
+  std::atomic<bool> hidden{false};
+  sim::setWriteHook([&](sim::DiskId disk, uint64_t bytes) {
+    if (hidden || disk != s.disks[0] || bytes < 4 * MiB) return;  // the last write of the mirrored range
+    hidden = true;
+    for (sim::DiskId d : s.disks) sim::failRequest(d, sim::Request::detail, {.times = 400});
+  });
+  eraseNow(0, 1);
+  ASSERT_TRUE(hidden);
+  EXPECT_EQ(sim::stationMode(s.id), sim::BayMode::independent) << "the run left its station mirroring";
+  EXPECT_EQ(sim::coverage(s.disks[1]), (std::vector<sim::ByteRange>{{0, 6 * MiB}})) << "a disk without a fault was not written whole";
+  EXPECT_EQ(lastEnding(folder_.log("_Disk2.txt")), "Erase Success");
+}
+
 }  // namespace
