@@ -1003,4 +1003,26 @@ TEST_F(EraseRunTest, AStationWhoseDisksTheSystemCannotListForAMomentIsStillSwitc
   EXPECT_EQ(lastEnding(folder_.log("_Disk2.txt")), "Erase Success");
 }
 
+TEST_F(EraseRunTest, ATargetSwappedUnderItsPathInsideTheMirroredRangeStopsTheMirrorSoon) {
+  // A bridge whose path belongs to the bay: the target is exchanged for a stranger while the mirror
+  // copies. The path alone still looks planned; the handle held on the target already knows.
+  const auto D = sim::Backing::discarding;
+  const auto s = addStation(sim::StationModel::sywl, {{0, 64 * MiB, 512, D}, {1, 64 * MiB, 512, D}});
+  selectBays({0, 1});
+  std::atomic<sim::DiskId> stranger{sim::kNone};
+  sim::setWriteHook([&](sim::DiskId, uint64_t bytes) {
+    if (stranger != sim::kNone || bytes < 4 * MiB || sim::stationMode(s.id) == sim::BayMode::independent) return;
+    sim::DiskSpec spec = sim::diskSpec(s.disks[1]);
+    spec.deviceNumber += 300;
+    sim::setAtaString(spec.identify, 10, 1, "XX");
+    spec.backing = D;
+    stranger = sim::swapDisk(s.disks[1], spec);
+  });
+  eraseNow(0, 1);
+  ASSERT_NE(stranger, sim::kNone);
+  EXPECT_LE(sim::bytesWritten(stranger), 33 * MiB) << "the mirror went on writing a disk nobody ticked";
+  EXPECT_NE(lastEnding(folder_.log("_Disk2.txt")), "Erase Success");
+  EXPECT_EQ(sim::stationMode(s.id), sim::BayMode::independent);
+}
+
 }  // namespace
