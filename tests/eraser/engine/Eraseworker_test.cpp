@@ -1025,4 +1025,34 @@ TEST_F(EraseRunTest, ATargetSwappedUnderItsPathInsideTheMirroredRangeStopsTheMir
   EXPECT_EQ(sim::stationMode(s.id), sim::BayMode::independent);
 }
 
+TEST_F(EraseRunTest, AMirrorTargetThatCouldNotBeMarkedIsNotReadBackAsErasedWhenTheStationMadeNoCopies) {
+  // Another program holds the target open while the run marks it, longer than the exclusive open
+  // waits; it lets go before the mirror goes on. The station then takes the mirror and makes no
+  // copies, and the target, mostly zeros, reads back as a pass of zeros would leave it.
+  const auto s = addStation(sim::StationModel::syw2, {{0, 4 * MiB}, {1, 4 * MiB}});
+  const std::string path = sim::diskSpec(s.disks[1]).path;
+  DevHandle file = devOpen(path.c_str(), DevOpenMode::shared, nullptr);
+  ASSERT_TRUE(isValidDevHandle(file));
+  const std::vector<uint8_t> data(4096, 0x5A);
+  ASSERT_EQ(devWrite(file, MiB + 65536, data.data(), uint32_t(data.size())), 0u);
+  devClose(file);
+  sim::dropMirrorCopies(s.id, true);
+  selectBays({0, 1});
+  std::atomic<DevHandle> other{invalidDevHandle()};
+  setDebugSink([&](const std::string& text) {
+    if (text.rfind("Docking mirror:", 0) == 0) other = devOpen(path.c_str(), DevOpenMode::shared, nullptr);
+  });
+  sim::setWriteHook([&](sim::DiskId, uint64_t) {
+    if (sim::stationMode(s.id) == sim::BayMode::independent) return;
+    const DevHandle h = other.exchange(invalidDevHandle());
+    if (isValidDevHandle(h)) devClose(h);
+  });
+  eraseNow(0, 1);
+  if (const DevHandle h = other.exchange(invalidDevHandle()); isValidDevHandle(h)) devClose(h);
+  if (lastEnding(folder_.log("_Disk2.txt")) == "Erase Success") {
+    EXPECT_EQ(sim::readBytes(s.disks[1], MiB + 65536, 4096), std::vector<uint8_t>(4096, 0))
+        << "success claimed for a disk that still holds its data";
+  }
+}
+
 }  // namespace
