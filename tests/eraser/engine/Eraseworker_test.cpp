@@ -1055,4 +1055,21 @@ TEST_F(EraseRunTest, AMirrorTargetThatCouldNotBeMarkedIsNotReadBackAsErasedWhenT
   }
 }
 
+TEST_F(EraseRunTest, ACancelWhileTheTargetsAreMarkedNeverSwitchesTheMirrorOn) {
+  // Cancelled at the first mark: nothing more of the run is to happen, least of all a mode that
+  // would copy writes onto every bay (and that a busy station might then keep).
+  const auto s = addStation(sim::StationModel::sywl, {{0, 4 * MiB}, {1, 4 * MiB}, {2, 4 * MiB}});
+  selectBays({0, 1, 2});
+  std::atomic<bool> cancelled{false};
+  sim::setWriteHook([&](sim::DiskId, uint64_t) {
+    if (cancelled || sim::stationMode(s.id) != sim::BayMode::independent) return;
+    cancelled = true;
+    cancelAll();
+  });
+  eraseNow(0, 1);
+  ASSERT_TRUE(cancelled);
+  EXPECT_EQ(sim::modeCommands(s.id), (std::vector<uint8_t>{2})) << "the mirror went on after the cancel";
+  for (int bay : {0, 1, 2}) EXPECT_EQ(lastEnding(folder_.log("_Disk" + std::to_string(bay + 1) + ".txt")), "Erase Cancel");
+}
+
 }  // namespace
