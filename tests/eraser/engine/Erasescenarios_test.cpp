@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <mutex>
 #include <random>
 #include <thread>
@@ -42,6 +43,7 @@ enum class Trouble {
   openFiles,     // its volume has open files: the lock is refused, the dismount still goes
   lockedVolume,  // its volume refuses both the lock and the dismount
   blink,         // one disk pulled out after some bytes and pushed back in a moment later
+  earlyDrop,     // its bay unticked while the run plans, before anything is written
   count,
 };
 
@@ -49,7 +51,7 @@ const char* troubleName(Trouble t) {
   static const char* names[] = {"none",   "write error", "cancel",   "refused mode", "busy mode",
                                 "unplug", "layout",      "open",     "drop",         "unlisted disk",
                                 "dropped copies", "forgetful disk", "open files", "volume that will not let go",
-                                "blink"};
+                                "blink", "untick while planning"};
   return names[int(t)];
 }
 
@@ -117,6 +119,9 @@ Scenario generate(uint32_t seed) {
         if (other.length == d.length) d.length += 4096;
     }
     s.secondStartAfter = uint64_t(pick(4 * 1048576));
+    // The planning line names no run: the untick while planning is for one run alone.
+    for (StationPlan& p : s.stations)
+      if (p.trouble == Trouble::earlyDrop) p.trouble = Trouble::drop;
   }
   static const int32_t methods[] = {1, 2, 3, 7, 8, 9, 10, 11, 14, 15, 19, 22};
   s.method = methods[pick(int(std::size(methods)))];
@@ -281,6 +286,7 @@ bool hasOwnFault(const Built& b, size_t i) {
     case Trouble::blink:
       return i == p.troubleDisk;
     case Trouble::drop:
+    case Trouble::earlyDrop:
       return b.dropped && i == p.troubleDisk;
     case Trouble::droppedCopies:
       return true;  // every disk the mirror was to reach
@@ -298,9 +304,13 @@ void runScenario(uint32_t seed) {
   SCOPED_TRACE(trace + ")");
   resetMachine();
   LogFolder folder;
-  if (std::getenv("VELMORA_SCENARIO_SEED") != nullptr) {
-    setDebugSink([](const std::string& text) { std::fprintf(stderr, "debug: %s\n", text.c_str()); });
-  }
+  const bool diagnose = std::getenv("VELMORA_SCENARIO_SEED") != nullptr;
+  // The untick while planning comes when the run has chosen its mirror, before its first write.
+  std::function<void(const std::string&)> onPlanned;
+  setDebugSink([&](const std::string& text) {
+    if (diagnose) std::fprintf(stderr, "debug: %s\n", text.c_str());
+    if (onPlanned && text.rfind("Docking mirror:", 0) == 0) onPlanned(text);
+  });
   for (int i = 0; i < 4; ++i) userPattern[i] = s.pattern[size_t(i)];
 
   std::vector<std::unique_ptr<Built>> built;
@@ -360,6 +370,16 @@ void runScenario(uint32_t seed) {
     }
   });
 
+  onPlanned = [&](const std::string&) {
+    std::lock_guard<std::mutex> hold(hookLock);
+    for (auto& b : built) {
+      const StationPlan& p = *b->plan;
+      if (p.trouble != Trouble::earlyDrop || b->dropped || !b->run) continue;
+      b->dropped = true;
+      b->bytesAtDrop = sim::bytesWritten(b->station.disks[p.troubleDisk]);
+      b->run->dropBay(p.bays[p.troubleDisk].bay);
+    }
+  };
   {
     std::lock_guard<std::mutex> hold(hookLock);
     built[0]->run = startErase(requests[0]);
@@ -406,6 +426,9 @@ void runScenario(uint32_t seed) {
         // The untick takes the disk out at once: at most the write in flight follows, and a disk
         // that was not yet whole ends cancelled.
         EXPECT_LE(sim::bytesWritten(disk), b.bytesAtDrop + 1048576) << "the unticked disk went on being written";
+        if (p.trouble == Trouble::earlyDrop) {
+          EXPECT_EQ(sim::bytesWritten(disk), 0u) << "a disk unticked before the run wrote anything was written";
+        }
         if (!b.wholeAtDrop) {
           EXPECT_EQ(ending, "Erase Cancel") << "an unticked disk";
         }

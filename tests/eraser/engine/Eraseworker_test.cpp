@@ -903,4 +903,173 @@ TEST_F(EraseRunTest, AMirrorTargetThatGotNoCopiesIsNotReadBackAsErasedByAPassOfZ
   EXPECT_EQ(lastEnding(folder_.log("_Disk1.txt")), "Erase Success");
 }
 
+
+// --- the marks written before the mirror -------------------------------------------------------------
+
+TEST_F(EraseRunTest, AQuickMethodThroughTheMirrorLeavesNoMarkOnATargetWhoseLogSaysErased) {
+  // The marks go where the check of the whole mirrored range would read; a quick method writes only
+  // its first seconds of that range, and its check reads only there.
+  const auto s = addStation(sim::StationModel::syw2, {{0, 64 * MiB}, {1, 64 * MiB}});
+  selectBays({0, 1});
+  sim::setWriteHook([&](sim::DiskId, uint64_t) {
+    if (sim::stationMode(s.id) != sim::BayMode::independent) simClockAdvance(1000);
+  });
+  eraseNow(0, 20);  // Quick Zeros: a mark is FF where zeros go
+  ASSERT_EQ(lastEnding(folder_.log("_Disk2.txt")), "Erase Success");
+  for (uint64_t at = 0; at < 64 * MiB; at += MiB) {
+    const auto block = sim::readBytes(s.disks[1], at, uint32_t(MiB));
+    for (size_t i = 0; i < block.size(); ++i)
+      if (block[i] == 0xFF) FAIL() << "a mark of the run is left at byte " << at + i << " of a disk its log calls erased";
+  }
+}
+
+TEST_F(EraseRunTest, AnUntickBeforeTheMirrorGoesOnLeavesTheUntickedDiskWithoutAMark) {
+  // The user unticks bay 1 while the run plans the mirror: the run has not reached that disk, and
+  // its data must stay as it was.
+  const auto s = addStation(sim::StationModel::sywl, {{0, 4 * MiB}, {1, 4 * MiB}, {2, 4 * MiB}});
+  selectBays({0, 1, 2});
+  std::atomic<bool> dropped{false};
+  setDebugSink([&](const std::string& text) {
+    if (dropped || text.rfind("Docking mirror:", 0) != 0) return;
+    dropped = true;
+    eraseRunOf(*s.head)->dropBay(1);
+  });
+  eraseNow(0, 1);
+  ASSERT_TRUE(dropped);
+  EXPECT_EQ(sim::bytesWritten(s.disks[1]), 0u) << "the unticked disk was written";
+  EXPECT_EQ(lastEnding(folder_.log("_Disk2.txt")), "Erase Cancel");
+  for (size_t i : {size_t(0), size_t(2)}) {
+    SCOPED_TRACE("bay " + std::to_string(i));
+    EXPECT_EQ(lastEnding(folder_.log("_Disk" + std::to_string(i + 1) + ".txt")), "Erase Success");
+    EXPECT_EQ(sim::coverage(s.disks[i]), (std::vector<sim::ByteRange>{{0, 4 * MiB}}));
+  }
+}
+
+// --- the looks at a mirroring station that get no full answer ------------------------------------
+
+TEST_F(EraseRunTest, AStrangerInsideTheMirroredRangeStopsTheMirrorSoonEvenWhenTheStationCannotBeListedWhole) {
+  // The newcomer's arrival is exactly when the system may fail to list it, or the whole list: a look
+  // without an answer must not let the mirror copy the rest of the range onto it.
+  struct Case {
+    const char* name;
+    bool wholeEnumeration;  // else only the newcomer's interface cannot be read
+  } cases[] = {{"the newcomer's path cannot be read", false}, {"the enumeration fails", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    resetMachine();
+    LogFolder folder;
+    const auto D = sim::Backing::discarding;
+    const auto s = addStation(sim::StationModel::sywl, {{0, 64 * MiB, 512, D}, {1, 64 * MiB, 512, D}});
+    selectBays({0, 1});
+    sim::DiskSpec spec = sim::diskSpec(s.disks[0]);
+    spec.path += "-late";
+    spec.deviceNumber += 400;
+    spec.parentInstance = 0;
+    const sim::DiskId stranger = sim::addDisk(spec);
+    std::atomic<bool> inserted{false};
+    sim::setWriteHook([&](sim::DiskId, uint64_t bytes) {
+      if (inserted || bytes < 4 * MiB || sim::stationMode(s.id) == sim::BayMode::independent) return;
+      inserted = true;
+      sim::insertDisk(s.id, 3, stranger);
+      if (c.wholeEnumeration) {
+        sim::failEnumeration({});
+      } else {
+        sim::failRequest(stranger, sim::Request::detail);
+      }
+    });
+    eraseNow(0, 1);
+    ASSERT_TRUE(inserted);
+    EXPECT_LE(sim::bytesWritten(stranger), 33 * MiB) << "the mirror went on writing a disk nobody ticked";
+    EXPECT_EQ(sim::stationMode(s.id), sim::BayMode::independent);
+  }
+}
+
+TEST_F(EraseRunTest, AStationWhoseDisksTheSystemCannotListForAMomentIsStillSwitchedBackThroughThem) {
+  // At the end of the mirrored range the system lists no disk of the station (their interfaces
+  // cannot be read), yet every disk answers at its path: the reset must go through them, not leave
+  // the station mirroring and the run's remainders unwritten.
+  const auto s = addStation(sim::StationModel::sywl, {{0, 4 * MiB}, {1, 6 * MiB}});
+  selectBays({0, 1});
+  std::atomic<bool> hidden{false};
+  sim::setWriteHook([&](sim::DiskId disk, uint64_t bytes) {
+    if (hidden || disk != s.disks[0] || bytes < 4 * MiB) return;  // the last write of the mirrored range
+    hidden = true;
+    for (sim::DiskId d : s.disks) sim::failRequest(d, sim::Request::detail, {.times = 400});
+  });
+  eraseNow(0, 1);
+  ASSERT_TRUE(hidden);
+  EXPECT_EQ(sim::stationMode(s.id), sim::BayMode::independent) << "the run left its station mirroring";
+  EXPECT_EQ(sim::coverage(s.disks[1]), (std::vector<sim::ByteRange>{{0, 6 * MiB}})) << "a disk without a fault was not written whole";
+  EXPECT_EQ(lastEnding(folder_.log("_Disk2.txt")), "Erase Success");
+}
+
+TEST_F(EraseRunTest, ATargetSwappedUnderItsPathInsideTheMirroredRangeStopsTheMirrorSoon) {
+  // A bridge whose path belongs to the bay: the target is exchanged for a stranger while the mirror
+  // copies. The path alone still looks planned; the handle held on the target already knows.
+  const auto D = sim::Backing::discarding;
+  const auto s = addStation(sim::StationModel::sywl, {{0, 64 * MiB, 512, D}, {1, 64 * MiB, 512, D}});
+  selectBays({0, 1});
+  std::atomic<sim::DiskId> stranger{sim::kNone};
+  sim::setWriteHook([&](sim::DiskId, uint64_t bytes) {
+    if (stranger != sim::kNone || bytes < 4 * MiB || sim::stationMode(s.id) == sim::BayMode::independent) return;
+    sim::DiskSpec spec = sim::diskSpec(s.disks[1]);
+    spec.deviceNumber += 300;
+    sim::setAtaString(spec.identify, 10, 1, "XX");
+    spec.backing = D;
+    stranger = sim::swapDisk(s.disks[1], spec);
+  });
+  eraseNow(0, 1);
+  ASSERT_NE(stranger, sim::kNone);
+  EXPECT_LE(sim::bytesWritten(stranger), 33 * MiB) << "the mirror went on writing a disk nobody ticked";
+  EXPECT_NE(lastEnding(folder_.log("_Disk2.txt")), "Erase Success");
+  EXPECT_EQ(sim::stationMode(s.id), sim::BayMode::independent);
+}
+
+TEST_F(EraseRunTest, AMirrorTargetThatCouldNotBeMarkedIsNotReadBackAsErasedWhenTheStationMadeNoCopies) {
+  // Another program holds the target open while the run marks it, longer than the exclusive open
+  // waits; it lets go before the mirror goes on. The station then takes the mirror and makes no
+  // copies, and the target, mostly zeros, reads back as a pass of zeros would leave it.
+  const auto s = addStation(sim::StationModel::syw2, {{0, 4 * MiB}, {1, 4 * MiB}});
+  const std::string path = sim::diskSpec(s.disks[1]).path;
+  DevHandle file = devOpen(path.c_str(), DevOpenMode::shared, nullptr);
+  ASSERT_TRUE(isValidDevHandle(file));
+  const std::vector<uint8_t> data(4096, 0x5A);
+  ASSERT_EQ(devWrite(file, MiB + 65536, data.data(), uint32_t(data.size())), 0u);
+  devClose(file);
+  sim::dropMirrorCopies(s.id, true);
+  selectBays({0, 1});
+  std::atomic<DevHandle> other{invalidDevHandle()};
+  setDebugSink([&](const std::string& text) {
+    if (text.rfind("Docking mirror:", 0) == 0) other = devOpen(path.c_str(), DevOpenMode::shared, nullptr);
+  });
+  sim::setWriteHook([&](sim::DiskId, uint64_t) {
+    if (sim::stationMode(s.id) == sim::BayMode::independent) return;
+    const DevHandle h = other.exchange(invalidDevHandle());
+    if (isValidDevHandle(h)) devClose(h);
+  });
+  eraseNow(0, 1);
+  if (const DevHandle h = other.exchange(invalidDevHandle()); isValidDevHandle(h)) devClose(h);
+  if (lastEnding(folder_.log("_Disk2.txt")) == "Erase Success") {
+    EXPECT_EQ(sim::readBytes(s.disks[1], MiB + 65536, 4096), std::vector<uint8_t>(4096, 0))
+        << "success claimed for a disk that still holds its data";
+  }
+}
+
+TEST_F(EraseRunTest, ACancelWhileTheTargetsAreMarkedNeverSwitchesTheMirrorOn) {
+  // Cancelled at the first mark: nothing more of the run is to happen, least of all a mode that
+  // would copy writes onto every bay (and that a busy station might then keep).
+  const auto s = addStation(sim::StationModel::sywl, {{0, 4 * MiB}, {1, 4 * MiB}, {2, 4 * MiB}});
+  selectBays({0, 1, 2});
+  std::atomic<bool> cancelled{false};
+  sim::setWriteHook([&](sim::DiskId, uint64_t) {
+    if (cancelled || sim::stationMode(s.id) != sim::BayMode::independent) return;
+    cancelled = true;
+    cancelAll();
+  });
+  eraseNow(0, 1);
+  ASSERT_TRUE(cancelled);
+  EXPECT_EQ(sim::modeCommands(s.id), (std::vector<uint8_t>{2})) << "the mirror went on after the cancel";
+  for (int bay : {0, 1, 2}) EXPECT_EQ(lastEnding(folder_.log("_Disk" + std::to_string(bay + 1) + ".txt")), "Erase Cancel");
+}
+
 }  // namespace
