@@ -125,13 +125,22 @@ std::vector<std::string> stationPaths(uint32_t parentInstance, const std::vector
   if (parentInstance == 0) return paths;
   const DiskEnumeration found = enumerateDiskInterfaces();
   if (found.error != 0) return paths;
-  std::vector<std::string> present, ordered;
+  std::vector<std::string> present, elsewhere, ordered;
   for (const DiskInterface& d : found.interfaces)
-    if (d.parentInstance == parentInstance) present.push_back(d.devicePath);
+    (d.parentInstance == parentInstance ? present : elsewhere).push_back(d.devicePath);
+  auto has = [](const std::vector<std::string>& list, const std::string& p) {
+    return std::find(list.begin(), list.end(), p) != list.end();
+  };
   for (const std::string& p : paths)
-    if (std::find(present.begin(), present.end(), p) != present.end()) ordered.push_back(p);
+    if (has(present, p)) ordered.push_back(p);
   for (const std::string& p : present)
-    if (std::find(ordered.begin(), ordered.end(), p) == ordered.end()) ordered.push_back(p);
+    if (!has(ordered, p)) ordered.push_back(p);
+  // A list with gaps (members it could not read) may have left the station's disks out: the given
+  // paths are tried too, unless the system shows them in another station.
+  if (!found.skipped.empty() || present.empty()) {
+    for (const std::string& p : paths)
+      if (!has(ordered, p) && !has(elsewhere, p)) ordered.push_back(p);
+  }
   return ordered;
 }
 
@@ -180,9 +189,16 @@ bool retryStationResets(bool includeRuns) {
   }
   bool all = true;
   for (const MirroringStation& s : pending) {
-    if (s.ownedByRun && !includeRuns) continue;
-    if (resetOnce(s.dockModel, stationPaths(s.parentInstance, s.paths))) {
-      forget(s.parentInstance);
+    // Looked at again under the lock, and held while the command goes: a run that is about to switch
+    // this station's mirror on notes it first, and must not have it switched off behind its back.
+    std::lock_guard<std::mutex> hold(mirroringLock());
+    const auto& now = mirroringStations();
+    const auto it = std::find_if(now.begin(), now.end(),
+                                 [&](const MirroringStation& m) { return m.parentInstance == s.parentInstance; });
+    if (it == now.end()) continue;
+    if (it->ownedByRun && !includeRuns) continue;
+    if (resetOnce(it->dockModel, stationPaths(it->parentInstance, it->paths))) {
+      mirroringStations().erase(it);
     } else {
       all = false;
     }

@@ -10,6 +10,7 @@
 #include <new>
 #include <system_error>
 #include <thread>
+#include <type_traits>
 
 #include "Deviceioutil.h"
 #include "Eraseutil_check.h"
@@ -36,6 +37,17 @@ bool samePath(const std::string& a, const std::string& b) {
   return a.size() == b.size() &&
          std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return std::tolower(uint8_t(x)) == std::tolower(uint8_t(y)); });
 }
+
+// One block of the largest sector size, aligned for unbuffered transfers.
+class AlignedBlock {
+ public:
+  AlignedBlock() : p_(static_cast<uint8_t*>(::operator new (kMaxCheckBlock, std::align_val_t{kEraseBufferAlignment}, std::nothrow))) {}
+  explicit operator bool() const { return p_ != nullptr; }
+  uint8_t* get() const { return p_.get(); }
+
+ private:
+  std::unique_ptr<uint8_t, AlignedBufferFree> p_;
+};
 
 // --- the run registry -----------------------------------------------------------------------------------
 
@@ -241,15 +253,21 @@ class RunExecution {
             debugOutputf("Docking still mirroring: nothing more is written");
             break;
           }
+          settlePendingMarks();
           checkWholeDisks();
           continue;
         }
-        const PlanStep* mirrored = queue.empty() ? nullptr : &queue.front();
-        if (mirrored == nullptr) continue;
-        markTargets(*mirrored);
-        if (anyDropped(*mirrored) || !switchMirrorOn(step.mode)) {
+        if (queue.empty()) continue;
+        const PlanStep mirrored = queue.front();
+        const bool marked = markTargets(mirrored);
+        if (!run_.running()) {
+          unmarkTargets(mirrored);
+          break;
+        }
+        if (!marked || anyDropped(mirrored) || !switchMirrorOn(step.mode)) {
           debugOutputf("Docking mirror not used, erasing each disk on its own");
-          fallBack(queue, *mirrored);
+          if (independent_) unmarkTargets(mirrored);
+          fallBack(queue, mirrored);
         }
         continue;
       }
@@ -264,37 +282,91 @@ class RunExecution {
 
   // Before the mirror goes on, each target gets marks where its check will read: bytes the last pass
   // will not leave there. A station that makes no copies then fails the check, even on a disk that
-  // already held what the last pass writes (zeros under a pass of zeros).
-  void markTargets(const PlanStep& mirrored) {
+  // already held what the last pass writes (zeros under a pass of zeros). What the marks replace is
+  // kept, so that a target the mirror never reaches gets it back. False when a target could not be
+  // marked (or the run was cancelled, or a disk dropped): the mirror is then not used.
+  bool markTargets(const PlanStep& mirrored) {
     clErase passes;
     buildPasses(passes, request_.method, request_.pattern);
-    if (passes.passes.empty()) return;
+    if (passes.passes.empty()) return false;
     const PassPattern last = passes.passes.back();
-    void* p = ::operator new (kMaxCheckBlock, std::align_val_t{kEraseBufferAlignment}, std::nothrow);
-    if (p == nullptr) return;
-    std::unique_ptr<uint8_t, AlignedBufferFree> mark(static_cast<uint8_t*>(p));
+    AlignedBlock block;
+    if (!block) return false;
     for (size_t i : mirrored.reaches) {
       if (i == mirrored.disk || skip_[i]) continue;
+      if (!run_.running() || anyDropped(mirrored)) return false;
       uint32_t error = 0;
       DevHandle h = openDiskExclusive(disk(i).devicePath, &error);
-      if (!isValidDevHandle(h)) continue;
-      if (isDisk(h, identityOf(disk(i)))) {
-        uint32_t size = 0;
-        for (const int64_t at : checkOffsets(mirrored.start, mirrored.end, disks_[i].sectorSize, checkSeed(i),
-                                             kCheckSamplesBetween, &size)) {
-          marks_[i].push_back(at);
+      if (!isValidDevHandle(h)) {
+        debugOutputf("Mark on bay %d: the disk cannot be opened (%u)", disk(i).bayIndex, error);
+        return false;
+      }
+      bool marked = isDisk(h, identityOf(disk(i)));
+      uint32_t size = 0;
+      for (const int64_t at : checkOffsets(mirrored.start, mirrored.end, disks_[i].sectorSize, checkSeed(i),
+                                           kCheckSamplesBetween, &size)) {
+        if (!marked) break;
+        Mark m{at, std::vector<uint8_t>(size)};
+        if ((error = devRead(h, uint64_t(at), block.get(), size)) == 0) {
+          m.saved.assign(block.get(), block.get() + size);
           for (uint32_t k = 0; k < size; ++k) {
             const int64_t x = (at - mirrored.start + k) % int64_t(kEraseBufferLength);
-            mark.get()[k] = last.random != 0 || last.length <= 0 ? 0xA5 : uint8_t(~last.pattern[x % last.length]);
+            block.get()[k] = last.random != 0 || last.length <= 0 ? 0xA5 : uint8_t(~last.pattern[x % last.length]);
           }
-          if ((error = devWrite(h, uint64_t(at), mark.get(), size)) != 0) {
-            debugOutputf("Mark on bay %d failed: %u", disk(i).bayIndex, error);
-            break;
-          }
+          error = devWrite(h, uint64_t(at), block.get(), size);
         }
+        if (error != 0) {
+          debugOutputf("Mark on bay %d failed: %u", disk(i).bayIndex, error);
+          marked = false;
+          break;
+        }
+        marks_[i].push_back(std::move(m));
       }
       devClose(h);
+      if (!marked) return false;
     }
+    return true;
+  }
+
+  // The mirror was not used after all: the targets get back what their marks replaced.
+  void unmarkTargets(const PlanStep& mirrored) {
+    for (size_t i : mirrored.reaches) {
+      if (marks_[i].empty()) continue;
+      writeMarks(i, [&](const Mark& m, uint8_t* to) { std::copy(m.saved.begin(), m.saved.end(), to); });
+      marks_[i].clear();
+    }
+  }
+
+  // After the mirrored range: a mark past where the last pass reached (a quick method's ten seconds)
+  // gets what that pass wrote, so no mark of ours stays on a disk called erased.
+  void settleMarks(size_t i, int64_t start, int64_t reach, const std::vector<uint8_t>& last) {
+    if (last.empty()) return;
+    writeMarks(i, [&](const Mark& m, uint8_t* to) {
+      if (m.at + int64_t(m.saved.size()) <= reach) return false;
+      for (size_t k = 0; k < m.saved.size(); ++k) to[k] = last[size_t((m.at - start + int64_t(k)) % int64_t(last.size()))];
+      return true;
+    });
+  }
+
+  // Writes each mark's block as fill makes it, through the disk's own path.
+  template <class Fill>
+  void writeMarks(size_t i, Fill fill) {
+    AlignedBlock block;
+    uint32_t error = 0;
+    DevHandle h = block ? openDiskExclusive(disk(i).devicePath, &error) : invalidDevHandle();
+    if (!isValidDevHandle(h)) return;
+    if (isDisk(h, identityOf(disk(i)))) {
+      for (const Mark& m : marks_[i]) {
+        if constexpr (std::is_same_v<decltype(fill(m, block.get())), bool>) {
+          if (!fill(m, block.get())) continue;
+        } else {
+          fill(m, block.get());
+        }
+        if ((error = devWrite(h, uint64_t(m.at), block.get(), uint32_t(m.saved.size()))) != 0)
+          debugOutputf("Mark on bay %d not rewritten: %u", disk(i).bayIndex, error);
+      }
+    }
+    devClose(h);
   }
 
   // Where a disk's check reads is fixed for the run, so the marks stand where it looks.
@@ -322,21 +394,23 @@ class RunExecution {
   bool runMirrored(const PlanStep& step) {
     // A handle on each target for the whole range: one that was pulled out, even for a moment, has
     // missed copies, and its old handle tells.
-    std::vector<DevHandle> held;  // the disk written through is the job's own: not held here
+    // The disk written through is the job's own: not held here.
+    held_.clear();
     for (size_t i : step.reaches)
-      held.push_back(i == step.disk ? invalidDevHandle() : devOpen(disk(i).devicePath.c_str(), DevOpenMode::shared, nullptr));
+      held_.push_back(i == step.disk ? invalidDevHandle() : devOpen(disk(i).devicePath.c_str(), DevOpenMode::shared, nullptr));
     std::shared_ptr<const std::vector<uint8_t>> block;
     const JobEnd end = runJob(step, false, &block);
     bool stayed = true;
-    for (size_t k = 0; k < held.size(); ++k) {
+    for (size_t k = 0; k < held_.size(); ++k) {
       if (step.reaches[k] == step.disk) continue;
       const DiskIdentity identity = identityOf(disk(step.reaches[k]));
-      if (!isValidDevHandle(held[k]) || queryDeviceNumber(held[k]) != identity.deviceNumber) {
+      if (!isValidDevHandle(held_[k]) || queryDeviceNumber(held_[k]) != identity.deviceNumber) {
         debugOutputf("Docking mirror target in bay %d was gone", disk(step.reaches[k]).bayIndex);
         stayed = false;
       }
-      if (isValidDevHandle(held[k])) devClose(held[k]);
+      if (isValidDevHandle(held_[k])) devClose(held_[k]);
     }
+    held_.clear();
     if (end.kind == JobEnd::stopped && !run_.running()) return true;  // cancelled: nothing to fall back to
     const bool complete = end.kind == JobEnd::done && stayed && targetsPresent(step);
     if (!complete) {
@@ -344,15 +418,34 @@ class RunExecution {
       return false;
     }
     for (size_t i : step.reaches) credit(i, step, block, end.reach);
+    if (block && end.reach < step.end) pendingSettle_ = {step, end.reach, block};
     return true;
+  }
+
+  void settlePendingMarks() {
+    if (!pendingSettle_.block) return;
+    for (size_t i : pendingSettle_.step.reaches)
+      settleMarks(i, pendingSettle_.step.start, pendingSettle_.reach, *pendingSettle_.block);
+    pendingSettle_ = {};
   }
 
   // Inside the mirrored range: a planned disk dropped by its page, or a disk the run does not know
   // pushed into the station, ends the mirror (the copies it already got cannot be taken back).
   bool mirrorStillFits(const PlanStep& step) const {
     if (anyDropped(step)) return false;
+    for (size_t k = 0; k < held_.size(); ++k) {
+      if (step.reaches[k] == step.disk) continue;
+      if (!isValidDevHandle(held_[k]) || queryDeviceNumber(held_[k]) != identityOf(disk(step.reaches[k])).deviceNumber) {
+        debugOutputf("Docking mirror target in bay %d is gone: the mirror ends", disk(step.reaches[k]).bayIndex);
+        return false;
+      }
+    }
     const StationSurvey s = survey(false);
-    if (!s.complete) return true;  // no answer: the handles and the end of the range tell
+    if (!s.complete) {
+      // A station that cannot be seen whole may hold a disk nobody planned.
+      debugOutputf("Docking cannot be listed whole: the mirror ends");
+      return false;
+    }
     for (const StationMember& m : s.members) {
       if (m.planned < 0) {
         debugOutputf("Docking holds a disk the run does not know: the mirror ends");
@@ -401,7 +494,10 @@ class RunExecution {
   void credit(size_t i, const PlanStep& step, const std::shared_ptr<const std::vector<uint8_t>>& block,
               int64_t reach) {
     outcomes_[i].covered.push_back({step.start, step.end});
-    if (reach > step.start) written_[i].push_back({step.start, reach, block, step.mirrored() ? marks_[i] : std::vector<int64_t>{}});
+    std::vector<int64_t> marked;
+    if (step.mirrored())
+      for (const Mark& m : marks_[i]) marked.push_back(m.at);
+    if (reach > step.start) written_[i].push_back({step.start, reach, block, marked});
   }
 
   struct JobEnd {
@@ -487,11 +583,21 @@ class RunExecution {
   std::vector<PlanDisk> disks_;
   std::vector<DiskOutcome> outcomes_;
   std::vector<std::vector<WrittenRange>> written_;
-  std::vector<std::vector<int64_t>> marks_;  // where each mirror target was marked
+  struct Mark {
+    int64_t at = 0;
+    std::vector<uint8_t> saved;  // what the mark replaced
+  };
+  std::vector<std::vector<Mark>> marks_;  // where each mirror target was marked
   std::vector<bool> skip_;  // disks out of the run: their verdict is decided
+  struct Settle {
+    PlanStep step;
+    int64_t reach = 0;
+    std::shared_ptr<const std::vector<uint8_t>> block;
+  } pendingSettle_;  // a mirrored range the last pass did not write to its end
   int64_t totalBytes_ = 0;
   int64_t bytesBefore_ = 0;
   uint32_t runStartTick_ = 0;
+  std::vector<DevHandle> held_;  // inside the mirrored range: a handle on each target
 };
 
 }  // namespace
