@@ -1072,4 +1072,63 @@ TEST_F(EraseRunTest, ACancelWhileTheTargetsAreMarkedNeverSwitchesTheMirrorOn) {
   for (int bay : {0, 1, 2}) EXPECT_EQ(lastEnding(folder_.log("_Disk" + std::to_string(bay + 1) + ".txt")), "Erase Cancel");
 }
 
+
+// --- marks the mirror never reached ---------------------------------------------------------------
+
+// The first byte in [from, to) of the disk that is not the byte; to when there is none.
+uint64_t firstByteOtherThan(sim::DiskId disk, uint64_t from, uint64_t to, uint8_t byte) {
+  for (uint64_t at = from; at < to; at += MiB) {
+    const auto block = sim::readBytes(disk, at, uint32_t(std::min<uint64_t>(MiB, to - at)));
+    for (size_t i = 0; i < block.size(); ++i)
+      if (block[i] != byte) return at + i;
+  }
+  return to;
+}
+
+void fill(sim::DiskId disk, uint8_t byte) {
+  const std::string path = sim::diskSpec(disk).path;
+  DevHandle h = devOpen(path.c_str(), DevOpenMode::shared, nullptr);
+  ASSERT_TRUE(isValidDevHandle(h));
+  const std::vector<uint8_t> data(MiB, byte);
+  for (uint64_t at = 0; at < sim::diskSpec(disk).length; at += MiB) ASSERT_EQ(devWrite(h, at, data.data(), uint32_t(MiB)), 0u);
+  devClose(h);
+}
+
+TEST_F(EraseRunTest, AMirrorEndedEarlyLeavesNoMarkWhereItNeverReachedOnADiskItStopped) {
+  // The mirror stops a quarter into its range; the marks near the end of the range were never
+  // written over. An unticked disk keeps its data there, and a cancelled run leaves none of its
+  // marks behind.
+  struct Case {
+    const char* name;
+    bool cancel;  // else bay 1 is unticked
+  } cases[] = {{"an untick of a target", false}, {"a cancel of the run", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    resetMachine();
+    LogFolder folder;
+    const auto s = addStation(sim::StationModel::sywl, {{0, 16 * MiB}, {1, 16 * MiB}, {2, 16 * MiB}});
+    fill(s.disks[1], 0x5A);
+    selectBays({0, 1, 2});
+    std::atomic<uint64_t> atStop{0};
+    sim::setWriteHook([&](sim::DiskId, uint64_t) {
+      if (atStop != 0 || sim::stationMode(s.id) == sim::BayMode::independent) return;
+      if (sim::bytesWritten(s.disks[0]) < 4 * MiB) return;
+      atStop = sim::bytesWritten(s.disks[0]);
+      if (c.cancel) {
+        cancelAll();
+      } else {
+        eraseRunOf(*s.head)->dropBay(1);
+      }
+    });
+    eraseNow(0, 1);  // One Pass Zeros: a mark is FF
+    ASSERT_NE(atStop, 0u);
+    EXPECT_EQ(lastEnding(folder.log("_Disk2.txt")), "Erase Cancel");
+    const uint64_t from = atStop + MiB;
+    const uint64_t at = firstByteOtherThan(s.disks[1], from, 16 * MiB, 0x5A);
+    EXPECT_EQ(at, 16 * MiB) << "byte " << at << " of the stopped disk is " << int(sim::readBytes(s.disks[1], at, 1)[0])
+                            << ", past where the run reached";
+    EXPECT_EQ(sim::stationMode(s.id), sim::BayMode::independent);
+  }
+}
+
 }  // namespace
