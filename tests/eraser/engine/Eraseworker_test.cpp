@@ -1131,4 +1131,32 @@ TEST_F(EraseRunTest, AMirrorEndedEarlyLeavesNoMarkWhereItNeverReachedOnADiskItSt
   }
 }
 
+TEST_F(EraseRunTest, AMarkTheMirrorDidNotReachIsNotLeftBehindWhenTheStationIsSwitchedBackOnlyAtTheEnd) {
+  // A quick method through the mirror; the station refuses to switch back after the mirrored range
+  // and only takes independent at the run's last try. The target is then checked and called erased.
+  const auto s = addStation(sim::StationModel::syw2, {{0, 64 * MiB}, {1, 64 * MiB}});
+  selectBays({0, 1});
+  std::atomic<bool> refused{false};
+  sim::setWriteHook([&](sim::DiskId, uint64_t) {
+    if (sim::stationMode(s.id) == sim::BayMode::independent) return;
+    simClockAdvance(1000);
+    if (!refused.exchange(true)) {
+      sim::Fault busy;
+      busy.scsiStatus = sim::kScsiBusy;
+      busy.modeValue = 2;
+      sim::failModeCommand(s.id, busy);
+    }
+  });
+  setDebugSink([&](const std::string& text) {
+    if (text.rfind("Docking still mirroring", 0) == 0) sim::clearModeCommandFault(s.id);
+  });
+  eraseNow(0, 20);  // Quick Zeros: a mark is FF where zeros go
+  ASSERT_TRUE(refused);
+  ASSERT_EQ(sim::stationMode(s.id), sim::BayMode::independent);
+  if (lastEnding(folder_.log("_Disk2.txt")) == "Erase Success") {
+    const uint64_t at = firstByteOtherThan(s.disks[1], 0, 64 * MiB, 0x00);
+    EXPECT_EQ(at, 64 * MiB) << "a mark of the run is left at byte " << at << " of a disk its log calls erased";
+  }
+}
+
 }  // namespace
