@@ -1159,4 +1159,17 @@ TEST_F(EraseRunTest, AMarkTheMirrorDidNotReachIsNotLeftBehindWhenTheStationIsSwi
   }
 }
 
+TEST_F(EraseRunTest, TheMirrorFromTheSecondBayIsNotEndedByTheDiskInBayZeroItNeverReaches) {
+  // Bay 0 holds a disk that is not ticked; the plan mirrors from the second bay, which never copies
+  // onto bay 0. The looks inside the mirrored range must not take that disk for a stranger.
+  const auto D = sim::Backing::discarding;
+  const auto s = addStation(sim::StationModel::sywl, {{0, 64 * MiB, 512, D}, {1, 64 * MiB, 512, D}, {2, 64 * MiB, 512, D}});
+  selectBays({1, 2});
+  eraseNow(0, 1);
+  EXPECT_EQ(sim::bytesWritten(s.disks[0]), 0u);
+  EXPECT_FALSE(diagnosed("Docking holds a disk the run does not know")) << "the mirror ended on the disk it never reaches";
+  EXPECT_EQ(sim::bytesWritten(s.disks[1]), 64 * MiB) << "the disk written through was erased twice";
+  for (int bay : {1, 2}) EXPECT_EQ(lastEnding(folder_.log("_Disk" + std::to_string(bay + 1) + ".txt")), "Erase Success");
+}
+
 }  // namespace
