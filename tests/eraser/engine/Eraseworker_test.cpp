@@ -1172,4 +1172,41 @@ TEST_F(EraseRunTest, TheMirrorFromTheSecondBayIsNotEndedByTheDiskInBayZeroItNeve
   for (int bay : {1, 2}) EXPECT_EQ(lastEnding(folder_.log("_Disk" + std::to_string(bay + 1) + ".txt")), "Erase Success");
 }
 
+TEST_F(EraseRunTest, MarksStayOffADiskStoppedWhileTheStationRefusesTheMirror) {
+  // The station answers busy to the mirror command; while the run asks again, bay 1 is unticked, or
+  // the run is cancelled. The mirror is not used, and the marks already written must be put back.
+  struct Case {
+    const char* name;
+    bool cancel;
+  } cases[] = {{"an untick of a target", false}, {"a cancel of the run", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    resetMachine();
+    LogFolder folder;
+    const auto s = addStation(sim::StationModel::sywl, {{0, 4 * MiB}, {1, 4 * MiB}, {2, 4 * MiB}});
+    fill(s.disks[1], 0x5A);
+    selectBays({0, 1, 2});
+    sim::Fault busy;
+    busy.scsiStatus = sim::kScsiBusy;
+    busy.modeValue = 1;
+    sim::failModeCommand(s.id, busy);
+    std::atomic<bool> stopped{false};
+    setDebugSink([&](const std::string& text) {
+      if (stopped || text.rfind("Docking mode 1 refused", 0) != 0) return;
+      stopped = true;
+      if (c.cancel) {
+        cancelAll();
+      } else {
+        eraseRunOf(*s.head)->dropBay(1);
+      }
+    });
+    eraseNow(0, 1);
+    ASSERT_TRUE(stopped);
+    EXPECT_EQ(lastEnding(folder.log("_Disk2.txt")), "Erase Cancel");
+    const uint64_t at = firstByteOtherThan(s.disks[1], 0, 4 * MiB, 0x5A);
+    EXPECT_EQ(at, 4 * MiB) << "byte " << at << " of the stopped disk is " << int(sim::readBytes(s.disks[1], at, 1)[0]);
+    EXPECT_EQ(sim::stationMode(s.id), sim::BayMode::independent);
+  }
+}
+
 }  // namespace
