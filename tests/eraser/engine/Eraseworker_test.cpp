@@ -1209,4 +1209,31 @@ TEST_F(EraseRunTest, MarksStayOffADiskStoppedWhileTheStationRefusesTheMirror) {
   }
 }
 
+TEST_F(EraseRunTest, AMarkThatCannotBePutBackOnAnUntickedDiskIsNotLeftThereSilently) {
+  // Bay 1 is unticked once its marks are written; another program opens it just then and holds it to
+  // the run's end, so the disk cannot be opened alone again. The run had the disk alone when it
+  // marked it: what the marks replaced must go back, or its log must not just say cancelled.
+  const auto s = addStation(sim::StationModel::sywl, {{0, 4 * MiB}, {1, 4 * MiB}, {2, 4 * MiB}});
+  fill(s.disks[1], 0x5A);
+  selectBays({0, 1, 2});
+  const std::string path = sim::diskSpec(s.disks[1]).path;
+  std::atomic<DevHandle> other{invalidDevHandle()};
+  std::atomic<bool> dropped{false};
+  sim::setWriteHook([&](sim::DiskId disk, uint64_t) {
+    if (dropped || disk != s.disks[2] || sim::stationMode(s.id) != sim::BayMode::independent) return;
+    dropped = true;  // the first mark of the last target: bay 1 is marked
+    eraseRunOf(*s.head)->dropBay(1);
+    other = devOpen(path.c_str(), DevOpenMode::shared, nullptr);
+  });
+  eraseNow(0, 1);
+  if (const DevHandle h = other.exchange(invalidDevHandle()); isValidDevHandle(h)) devClose(h);
+  ASSERT_TRUE(dropped);
+  const std::string log = folder_.log("_Disk2.txt");
+  if (lastEnding(log) == "Erase Cancel" && log.find("Error") == std::string::npos) {
+    const uint64_t at = firstByteOtherThan(s.disks[1], 0, 4 * MiB, 0x5A);
+    EXPECT_EQ(at, 4 * MiB) << "byte " << at << " of the unticked disk is " << int(sim::readBytes(s.disks[1], at, 1)[0])
+                           << " and its log says nothing of it";
+  }
+}
+
 }  // namespace
