@@ -1236,4 +1236,26 @@ TEST_F(EraseRunTest, AMarkThatCannotBePutBackOnAnUntickedDiskIsNotLeftThereSilen
   }
 }
 
+TEST_F(EraseRunTest, ACancelWhileTheStationIsAskedAgainForTheMirrorStopsAskingForIt) {
+  // The station answers busy to the first mirror commands; the run is cancelled at the first refusal.
+  // A cancelled run switches no mirror on, and a station that took it late might keep it.
+  const auto s = addStation(sim::StationModel::sywl, {{0, 4 * MiB}, {1, 4 * MiB}, {2, 4 * MiB}});
+  selectBays({0, 1, 2});
+  sim::Fault busy;
+  busy.scsiStatus = sim::kScsiBusy;
+  busy.modeValue = 1;
+  busy.times = 3;
+  sim::failModeCommand(s.id, busy);
+  std::atomic<bool> cancelled{false};
+  setDebugSink([&](const std::string& text) {
+    if (cancelled || text.rfind("Docking mode 1 refused", 0) != 0) return;
+    cancelled = true;
+    cancelAll();
+  });
+  eraseNow(0, 1);
+  ASSERT_TRUE(cancelled);
+  EXPECT_EQ(sim::modeCommands(s.id), (std::vector<uint8_t>{2, 1, 2})) << "the mirror was asked for after the cancel";
+  EXPECT_EQ(sim::stationMode(s.id), sim::BayMode::independent);
+}
+
 }  // namespace
