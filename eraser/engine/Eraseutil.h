@@ -136,6 +136,7 @@ class clErase {
   uint8_t identityMismatch = 0;  // open found another disk than the expected one
   uint32_t lastError = 0;        // the error of the write that failed
   int64_t passReach = 0;         // how far the current pass has written
+  int64_t furthest = 0;          // how far any pass has written
   std::unique_ptr<uint8_t, AlignedBufferFree> buffer;
   uint32_t bufferLength = kEraseBufferLength;
   std::deque<PassPattern> passes;  // passes still to start, front first

@@ -163,6 +163,7 @@ int clErase::step(bool quickStop) {
   if (error == 0) {
     current += writeSize;
     passReach = current;
+    if (current > furthest) furthest = current;
     if (current >= rangeEnd) {
       current = rangeEnd;
       log(now() + " Task completed\r\n");

@@ -33,6 +33,9 @@ class EraseRunLogs {
   // Writes the text to every open slot, 0 to 5.
   void logLine(const std::string& text);
 
+  // Writes the text into one disk's log alone.
+  void logTo(int bayIndex, const std::string& text) { writeSlot(bayIndex, text); }
+
   // The disk's own ending (the equal-sign line and the verdict, "Erase Success", "Erase Cancel", ...)
   // into its log alone, so that its last line is always about it. Nothing is written when the last
   // ending in that log is already this one.

@@ -22,6 +22,7 @@ enum class MirrorChoice : uint8_t { none, allBays, fromSecondBay };
 struct StationMember {
   int32_t bay = -1;      // -1: its bay could not be told
   int32_t planned = -1;  // index into the planned disks, -1 for a disk the run does not erase
+  std::string path{};    // the device path it answers at
 };
 
 struct StationSurvey {

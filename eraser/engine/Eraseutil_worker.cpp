@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cinttypes>
+#include <cstdio>
 #include <deque>
 #include <mutex>
 #include <new>
@@ -94,12 +95,19 @@ class RunExecution {
     outcomes_.resize(n);
     written_.resize(n);
     marks_.resize(n);
+    mirrorServed_.assign(n, false);
+    notes_.resize(n);
     skip_.assign(n, false);
     dock_ = isDockDisk(*request_.head);
     logs_.resetRunLogs();
     for (const DiskRecord& disk : request_.disks) logs_.createDiskLog(*disk, methodName(request_.method));
     prepare();
-    const RunPlan plan = planRun(disks_, dock_ ? chooseMirror(disks_, survey()) : MirrorChoice::none, skip_);
+    const StationSurvey station = dock_ ? survey() : StationSurvey{};
+    const RunPlan plan = planRun(disks_, dock_ ? chooseMirror(disks_, station) : MirrorChoice::none, skip_);
+    // The disks the second-bay mode leaves alone (in bay 0) are no strangers inside its range.
+    if (plan.mirror == MirrorChoice::fromSecondBay)
+      for (const StationMember& m : station.members)
+        if (m.planned < 0) leftAlone_.push_back(m.path);
     debugOutputf("Docking mirror:%d, lMaxByte:%" PRId64 ", lMiniByte:%" PRId64, int(plan.mirror), plan.totalBytes,
                  plan.commonBytes);
     totalBytes_ = plan.totalBytes;
@@ -111,8 +119,11 @@ class RunExecution {
       if (!outcomes_[i].ownError.empty() || run_.running()) continue;
       outcomes_[i].stopped = true;
     }
-    for (size_t i = 0; i < n; ++i)
+    if (!(dock_ && !independent_)) settleMarks();
+    for (size_t i = 0; i < n; ++i) {
+      if (!notes_[i].empty()) logs_.logTo(request_.disks[i]->bayIndex, notes_[i]);
       logs_.logVerdict(request_.disks[i]->bayIndex, diskVerdict(outcomes_[i], disks_[i].length));
+    }
     logs_.closeRunLogs();
   }
 
@@ -184,6 +195,7 @@ class RunExecution {
     for (const DiskInterface& d : found.interfaces) {
       if (d.parentInstance != parent) continue;
       StationMember m;
+      m.path = d.devicePath;
       for (size_t i = 0; i < disks_.size(); ++i) {
         if (!skip_[i] && samePath(disk(i).devicePath, d.devicePath) && (!identify || stillPlanned(i))) {
           m.planned = int32_t(i);
@@ -224,6 +236,7 @@ class RunExecution {
   bool resetToIndependent() {
     independent_ = resetStation(request_.head->parentInstance, request_.head->dockModel, stationPaths());
     if (!independent_) debugOutputf("Docking left mirroring: remembered for the next try");
+    if (independent_) settleMarks();
     return independent_;
   }
 
@@ -234,7 +247,7 @@ class RunExecution {
     for (;;) {
       if (setBayModeThrough(request_.head->devicePath, request_.head->dockModel, mode)) return true;
       debugOutputf("Docking mode %d refused", int(mode));
-      if (uint32_t(devTickCount() - start) >= kMirrorRetry) return false;
+      if (uint32_t(devTickCount() - start) >= kMirrorRetry || !run_.running() || anyDroppedAtAll()) return false;
       devSleep(kRetryPause);
     }
   }
@@ -253,7 +266,6 @@ class RunExecution {
             debugOutputf("Docking still mirroring: nothing more is written");
             break;
           }
-          settlePendingMarks();
           checkWholeDisks();
           continue;
         }
@@ -332,45 +344,76 @@ class RunExecution {
   void unmarkTargets(const PlanStep& mirrored) {
     for (size_t i : mirrored.reaches) {
       if (marks_[i].empty()) continue;
-      writeMarks(i, [&](const Mark& m, uint8_t* to) { std::copy(m.saved.begin(), m.saved.end(), to); });
+      writeMarks(i, [&](const Mark& m, uint8_t* to) {
+        std::copy(m.saved.begin(), m.saved.end(), to);
+        return true;
+      });
       marks_[i].clear();
     }
   }
 
-  // After the mirrored range: a mark past where the last pass reached (a quick method's ten seconds)
-  // gets what that pass wrote, so no mark of ours stays on a disk called erased.
-  void settleMarks(size_t i, int64_t start, int64_t reach, const std::vector<uint8_t>& last) {
-    if (last.empty()) return;
-    writeMarks(i, [&](const Mark& m, uint8_t* to) {
-      if (m.at + int64_t(m.saved.size()) <= reach) return false;
-      for (size_t k = 0; k < m.saved.size(); ++k) to[k] = last[size_t((m.at - start + int64_t(k)) % int64_t(last.size()))];
-      return true;
-    });
+  // Once the station is independent again, no mark of ours may stay where nothing will write over
+  // it: a disk the mirror served but stopped short of (a cancel, an untick, a fault) gets back what
+  // its marks replaced past the mirror's furthest write, unless it is still to be erased on its own;
+  // a disk the mirror served to its end with a last pass shorter than its range (a quick method)
+  // gets that pass's bytes there.
+  void settleMarks() {
+    for (size_t i = 0; i < marks_.size(); ++i) {
+      if (marks_[i].empty()) continue;
+      const bool servedWhole = mirrorServed_.size() > i && mirrorServed_[i];
+      const bool erasedLater = !servedWhole && run_.running() && !dropped(i) && !skip_[i];
+      if (erasedLater) continue;  // its own job writes over every mark
+      if (servedWhole && settle_.block) {
+        const std::vector<uint8_t>& last = *settle_.block;
+        writeMarks(i, [&](const Mark& m, uint8_t* to) {
+          if (m.at + int64_t(m.saved.size()) <= settle_.reach) return false;
+          for (size_t k = 0; k < m.saved.size(); ++k)
+            to[k] = last[size_t((m.at - settle_.start + int64_t(k)) % int64_t(last.size()))];
+          return true;
+        });
+      } else if (!servedWhole) {
+        writeMarks(i, [&](const Mark& m, uint8_t* to) {
+          if (m.at + int64_t(m.saved.size()) <= mirrorFurthest_) return false;  // the mirror wrote over it
+          std::copy(m.saved.begin(), m.saved.end(), to);
+          return true;
+        });
+      }
+      marks_[i].clear();
+    }
   }
 
-  // Writes each mark's block as fill makes it, through the disk's own path.
+  // Writes each mark's block as fill makes it (fill says whether to write that one), through the
+  // disk's own path. Blocks that cannot be written are told in the disk's log.
   template <class Fill>
   void writeMarks(size_t i, Fill fill) {
     AlignedBlock block;
     uint32_t error = 0;
+    int unwritten = 0;
     DevHandle h = block ? openDiskExclusive(disk(i).devicePath, &error) : invalidDevHandle();
-    if (!isValidDevHandle(h)) return;
-    if (isDisk(h, identityOf(disk(i)))) {
-      for (const Mark& m : marks_[i]) {
-        if constexpr (std::is_same_v<decltype(fill(m, block.get())), bool>) {
-          if (!fill(m, block.get())) continue;
-        } else {
-          fill(m, block.get());
-        }
-        if ((error = devWrite(h, uint64_t(m.at), block.get(), uint32_t(m.saved.size()))) != 0)
-          debugOutputf("Mark on bay %d not rewritten: %u", disk(i).bayIndex, error);
-      }
+    const bool open = isValidDevHandle(h) && isDisk(h, identityOf(disk(i)));
+    // Last marked first: blocks may overlap, and a later mark kept what an earlier one had written.
+    for (auto m = marks_[i].rbegin(); m != marks_[i].rend(); ++m) {
+      if (!fill(*m, block.get())) continue;
+      if (!open || (error = devWrite(h, uint64_t(m->at), block.get(), uint32_t(m->saved.size()))) != 0) ++unwritten;
     }
-    devClose(h);
+    if (isValidDevHandle(h)) devClose(h);
+    if (unwritten > 0) {
+      debugOutputf("Marks on bay %d: %d blocks not rewritten (%u)", disk(i).bayIndex, unwritten, error);
+      char line[160];
+      std::snprintf(line, sizeof line, "Restore Error:%d blocks written for the read-back check were not put back\r\n",
+                    unwritten);
+      notes_[i] += line;
+    }
   }
 
   // Where a disk's check reads is fixed for the run, so the marks stand where it looks.
   uint32_t checkSeed(size_t i) const { return uint32_t(run_.id() * 2654435761u) + uint32_t(i) * 97u; }
+
+  bool anyDroppedAtAll() const {
+    for (size_t i = 0; i < disks_.size(); ++i)
+      if (dropped(i)) return true;
+    return false;
+  }
 
   bool anyDropped(const PlanStep& step) const {
     return std::any_of(step.reaches.begin(), step.reaches.end(), [&](size_t i) { return dropped(i); });
@@ -400,6 +443,7 @@ class RunExecution {
       held_.push_back(i == step.disk ? invalidDevHandle() : devOpen(disk(i).devicePath.c_str(), DevOpenMode::shared, nullptr));
     std::shared_ptr<const std::vector<uint8_t>> block;
     const JobEnd end = runJob(step, false, &block);
+    mirrorFurthest_ = end.furthest;
     bool stayed = true;
     for (size_t k = 0; k < held_.size(); ++k) {
       if (step.reaches[k] == step.disk) continue;
@@ -417,16 +461,12 @@ class RunExecution {
       debugOutputf("Docking mirrored range not complete, erasing each disk on its own");
       return false;
     }
-    for (size_t i : step.reaches) credit(i, step, block, end.reach);
-    if (block && end.reach < step.end) pendingSettle_ = {step, end.reach, block};
+    for (size_t i : step.reaches) {
+      credit(i, step, block, end.reach);
+      mirrorServed_[i] = true;
+    }
+    if (block && end.reach < step.end) settle_ = {step.start, end.reach, block};
     return true;
-  }
-
-  void settlePendingMarks() {
-    if (!pendingSettle_.block) return;
-    for (size_t i : pendingSettle_.step.reaches)
-      settleMarks(i, pendingSettle_.step.start, pendingSettle_.reach, *pendingSettle_.block);
-    pendingSettle_ = {};
   }
 
   // Inside the mirrored range: a planned disk dropped by its page, or a disk the run does not know
@@ -447,7 +487,8 @@ class RunExecution {
       return false;
     }
     for (const StationMember& m : s.members) {
-      if (m.planned < 0) {
+      if (m.planned < 0 && std::none_of(leftAlone_.begin(), leftAlone_.end(),
+                                        [&](const std::string& p) { return samePath(p, m.path); })) {
         debugOutputf("Docking holds a disk the run does not know: the mirror ends");
         return false;
       }
@@ -504,6 +545,7 @@ class RunExecution {
     enum Kind : uint8_t { done, failed, stopped } kind = stopped;
     std::string error;  // failed: the ending its log got
     int64_t reach = 0;  // done: how far the last pass wrote
+    int64_t furthest = 0;  // how far any pass wrote
   };
 
   JobEnd runJob(const PlanStep& step, bool own, std::shared_ptr<const std::vector<uint8_t>>* block) {
@@ -531,6 +573,7 @@ class RunExecution {
       }
     }
     JobEnd end;
+    end.furthest = job.furthest;
     if (result == 0) {
       end.kind = JobEnd::done;
       end.reach = job.passReach;
@@ -590,10 +633,14 @@ class RunExecution {
   std::vector<std::vector<Mark>> marks_;  // where each mirror target was marked
   std::vector<bool> skip_;  // disks out of the run: their verdict is decided
   struct Settle {
-    PlanStep step;
+    int64_t start = 0;
     int64_t reach = 0;
     std::shared_ptr<const std::vector<uint8_t>> block;
-  } pendingSettle_;  // a mirrored range the last pass did not write to its end
+  } settle_;  // a mirrored range whose last pass stopped short of its end
+  std::vector<bool> mirrorServed_;  // the mirrored range reached this disk to its end
+  int64_t mirrorFurthest_ = 0;      // how far the mirror wrote
+  std::vector<std::string> leftAlone_;  // members the mirror mode does not reach
+  std::vector<std::string> notes_;      // lines for a disk's log before its verdict
   int64_t totalBytes_ = 0;
   int64_t bytesBefore_ = 0;
   uint32_t runStartTick_ = 0;

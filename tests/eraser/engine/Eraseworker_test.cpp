@@ -67,8 +67,9 @@ void expectAllBytes(sim::DiskId disk, uint8_t byte) {
 }
 
 // What a mirror target receives besides the passes: the marks its check will look for, written before
-// the mirror goes on (18 blocks of 4 KiB at most).
-constexpr uint64_t kMarks = 18 * 4096;
+// the mirror goes on (18 blocks of 4 KiB at most), and, where the mirror stopped short of them on a
+// disk that is not erased on its own afterwards, the blocks they replaced put back.
+constexpr uint64_t kMarks = 2 * 18 * 4096;
 
 // Bytes received: the passes, and at most the marks of a mirror target.
 bool receivedPasses(uint64_t received, uint64_t passesBytes) {
