@@ -86,7 +86,8 @@ bool clErase::open(const std::string& path, int64_t start, int64_t end, const Di
   seedRandom(calendarSeconds());
   ready = 0;
   // Windows refuses writes into a mounted volume: the disk's volumes are locked and dismounted first,
-  // and a disk whose volumes will not let go is not written.
+  // and a disk whose volumes will not let go is not written. A run locks them all before its first
+  // write and holds them to its end; then this finds them held and does nothing.
   if (!lockVolumesOfDevice(path, volumeLocks)) return false;
   handle = openDiskExclusive(path, nullptr);
   if (!isValidDevHandle(handle)) return false;
